@@ -12,7 +12,7 @@
 #include "dynapdf_abi.h"
 
 class TPDF {
-public:
+ public:
   // Name of the core library file on this platform, as a run passes it.
   static const char* const DefaultLibraryName;
 
@@ -58,4 +58,19 @@ public:
   // Messages of destruction failures, which must not leave the destructor.
   // The last one is kept here for the owner to read (empty when none).
   static const std::string& LastDestructionError();
+
+ private:
+  // A resolved entry point before it is cast back to its own signature.
+  using AnyEntryPoint = void (*)();
+  static constexpr int kEntryPointCount = 32;
+
+  // Fills slot `index` with the export `name` on first use; throws when it is missing.
+  AnyEntryPoint LoadFunction(int index, const char* name);
+  template <typename Signature>
+  Signature Entry(int index, const char* name) {
+    return reinterpret_cast<Signature>(LoadFunction(index, name));
+  }
+
+  AnyEntryPoint slots_[kEntryPointCount] = {};
+  PPDF instance_ = nullptr;
 };
