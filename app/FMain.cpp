@@ -1,0 +1,527 @@
+#include "FMain.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "Browser.h"
+#include "CodePage.h"
+#include "ExceptionReporting.h"
+#include "FileBytes.h"
+#include "Gauge.h"
+#include "PackageCheck.h"
+#include "ProgramFolder.h"
+#include "RebrandRun.h"
+#include "Seams.h"
+#include "Settings.h"
+#include "VariableList.h"
+
+namespace {
+
+constexpr int kClientWidth = 792;
+constexpr int kClientHeight = 504;
+constexpr int kTopBarHeight = 33;
+constexpr int kBottomBarHeight = 48;
+constexpr int kStatusBarHeight = 17;
+constexpr int kCommandColumnWidth = 185;
+constexpr int kRightMarginWidth = 14;
+constexpr int kGaugeWidth = 130;
+constexpr int kCommandButtonWidth = 163;
+constexpr int kButtonHeight = 20;
+
+// Light yellow, the colour of the cells the user types into.
+const QColor kCustomValueColour(255, 255, 221);
+
+const char* const kHintText =
+    "Hints: Press F2 or click to edit custom values. If you leave any variables empty, it will "
+    "be replaced by the default value.";
+const char* const kBottomLabelText = "Your e-book, your brand.";
+const char* const kSaveDialogTitle = "Save rebranded pdf";
+const char* const kPDFNameFilter = "PDF files(*.pdf)";
+
+std::string WithTrailingSeparator(std::string folder) {
+  if (folder.empty()) {
+    return "./";
+  }
+  if (folder.back() != '/') {
+    folder += '/';
+  }
+  return folder;
+}
+
+QString FromSystem(const std::string& text) { return QString::fromStdString(SystemToUTF8(text)); }
+
+// Deletion that may fail (a read-only folder, a file in use); the caller goes on either way.
+void RemoveFileQuietly(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+void CopyFileQuietly(const std::string& from, const std::string& to) {
+  std::error_code ignored;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ignored);
+}
+
+QString WithPDFExtension(const QString& path) {
+  if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
+    return path;
+  }
+  return path + QStringLiteral(".pdf");
+}
+
+}  // namespace
+
+// Progress and outcome of a run shown in the gauge and the status line, both drawn at once.
+class TfrmMain::StatusObserver : public RunObserver {
+ public:
+  StatusObserver(TGauge& gauge, QLabel& status) : gauge_(gauge), status_(status) {}
+
+  void SetGaugeMax(int maximum) override { gauge_.SetMaximum(maximum); }
+  void SetGaugeValue(int value) override { gauge_.SetValue(value); }
+  void SetStatus(const std::string& text) override {
+    status_.setText(FromSystem(text));
+    if (status_.isVisible()) {
+      status_.repaint();
+    }
+  }
+  void ServeMessages() override { QCoreApplication::processEvents(); }
+
+ private:
+  TGauge& gauge_;
+  QLabel& status_;
+};
+
+// While a run is under way the window keeps serving messages, so the commands that change the
+// rows or start another run are disabled for its length and restored afterwards, however the
+// run ends.
+class TfrmMain::RunLock {
+ public:
+  explicit RunLock(TfrmMain& window) : window_(window) {
+    window_.runUnderWay_ = true;
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             window.btnOpenPDF, window.btnPreviewOriginal, window.btnPreviewBranded,
+             window.btnSaveRebrandablePDF, window.btnClear, window.chkRemoveDuplicated}) {
+      saved_.emplace_back(control, control->isEnabled());
+      control->setEnabled(false);
+    }
+  }
+  ~RunLock() {
+    for (auto& [control, enabled] : saved_) {
+      control->setEnabled(enabled);
+    }
+    window_.runUnderWay_ = false;
+  }
+  RunLock(const RunLock&) = delete;
+  RunLock& operator=(const RunLock&) = delete;
+
+ private:
+  TfrmMain& window_;
+  std::vector<std::pair<QWidget*, bool>> saved_;
+};
+
+TfrmMain::TfrmMain(QWidget* parent) : TfrmMain(ProgramFolder(), parent) {}
+
+TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
+    : QWidget(parent), programFolder_(WithTrailingSeparator(programFolder)) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("Corvella Rebrander"));
+  // The layout's fixed places are measured for a compact sans serif of the Tahoma/Arial kind.
+  QFont windowFont = font();
+  windowFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
+  windowFont.setPixelSize(11);
+  setFont(windowFont);
+  CreateControls();
+  ConnectCommands();
+  resize(kClientWidth, kClientHeight);
+  // Room for the bottom bar's buttons and the whole command column.
+  setMinimumSize(470, 300);
+  CenterOnScreen();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() { FormDestroy(); }
+
+void TfrmMain::CreateControls() {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(CreateTopBar());
+
+  auto* middle = new QHBoxLayout();
+  middle->setContentsMargins(0, 0, 0, 0);
+  middle->setSpacing(0);
+  middle->addWidget(CreateCommandColumn());
+  middle->addWidget(CreateListArea(), 1);
+  middle->addSpacing(kRightMarginWidth);
+  layout->addLayout(middle, 1);
+
+  layout->addWidget(CreateBottomBar());
+  layout->addWidget(CreateStatusBar());
+}
+
+QWidget* TfrmMain::CreateTopBar() {
+  auto* bar = new QFrame(this);
+  bar->setObjectName(QStringLiteral("TopBar"));
+  bar->setFixedHeight(kTopBarHeight);
+  auto* hint = new QLabel(QString::fromLatin1(kHintText), bar);
+  hint->setObjectName(QStringLiteral("lblHints"));
+  hint->move(187, 11);
+  hint->adjustSize();
+  return bar;
+}
+
+QWidget* TfrmMain::CreateCommandColumn() {
+  auto* column = new QWidget(this);
+  column->setObjectName(QStringLiteral("CommandColumn"));
+  column->setFixedWidth(kCommandColumnWidth);
+  const auto at = [](int y) { return QRect(9, y, kCommandButtonWidth, kButtonHeight); };
+  btnOpenPDF = CreateButton(column, "btnOpenPDF", QStringLiteral("Load branded  PDF"),
+                            QStringLiteral("Load branded pdf"), at(1));
+  btnPreviewOriginal =
+      CreateButton(column, "btnPreviewOriginal", QStringLiteral("Preview branded PDF"),
+                   QStringLiteral("Preview branded PDF"), at(28));
+  btnPreviewBranded =
+      CreateButton(column, "btnPreviewBranded", QStringLiteral("Preview rebranded PDF"),
+                   QStringLiteral("Preview rebranded PDF with variables replaced"), at(55));
+  btnSaveRebrandablePDF =
+      CreateButton(column, "btnSaveRebrandablePDF", QStringLiteral("Save rebranded PDF"),
+                   QStringLiteral("Save your rebranded version of the PDF "), at(82));
+  btnExit = CreateButton(column, "btnExit", QStringLiteral("Exit"),
+                         QStringLiteral("Exit application"), at(109));
+  // Usable once a package has been loaded.
+  for (QPushButton* button : {btnPreviewOriginal, btnPreviewBranded, btnSaveRebrandablePDF}) {
+    button->setEnabled(false);
+  }
+
+  chkRemoveDuplicated = new QCheckBox(QStringLiteral("Remove duplicated variables"), column);
+  chkRemoveDuplicated->setObjectName(QStringLiteral("chkRemoveDuplicated"));
+  chkRemoveDuplicated->setGeometry(8, 136, 164, 25);
+  chkRemoveDuplicated->setChecked(true);
+  chkRemoveDuplicated->setCursor(Qt::PointingHandCursor);
+
+  auto* recommended = new QLabel(QStringLiteral("(recommended)"), column);
+  recommended->setObjectName(QStringLiteral("lblRecommended"));
+  recommended->move(29, 158);
+  recommended->adjustSize();
+  return column;
+}
+
+QWidget* TfrmMain::CreateListArea() {
+  auto* area = new QWidget(this);
+  area->setObjectName(QStringLiteral("ListArea"));
+  auto* stack = new QGridLayout(area);
+  stack->setContentsMargins(0, 0, 0, 0);
+  lvwLinks = CreateList("lvwLinks");
+  lvwLinks2 = CreateList("lvwLinks2");
+  // Both in the same cell: the hidden one takes no room.
+  stack->addWidget(lvwLinks, 0, 0);
+  stack->addWidget(lvwLinks2, 0, 0);
+  return area;
+}
+
+TVariableList* TfrmMain::CreateList(const char* objectName) {
+  auto* list = new TVariableList(this);
+  list->setObjectName(QString::fromLatin1(objectName));
+  list->SetSharedSortOrder(&sortOrder_);
+  list->SetCanEditCellHandler([this](TVariableList* sender, int item, int column, bool& allow) {
+    lvwLinksCanEditCell(sender, item, column, allow);
+  });
+  list->SetDrawItemPropHandler([this](TVariableList* sender, int item, int subItem,
+                                      QStyle::State state, QBrush& brush, QFont& font,
+                                      const QString& text) {
+    lvwLinksDrawItemProp(sender, item, subItem, state, brush, font, text);
+  });
+  return list;
+}
+
+QWidget* TfrmMain::CreateBottomBar() {
+  auto* bar = new QFrame(this);
+  bar->setObjectName(QStringLiteral("BottomBar"));
+  bar->setFixedHeight(kBottomBarHeight);
+  auto* label = new QLabel(QString::fromLatin1(kBottomLabelText), bar);
+  label->setObjectName(QStringLiteral("lblBottom"));
+  label->move(16, 18);
+  label->adjustSize();
+  btnClear = CreateButton(bar, "btnClear", QStringLiteral("Clear"),
+                          QStringLiteral("Clear variable list"), QRect(187, 12, 116, 20));
+  btnMakeMoney = CreateButton(bar, "btnMakeMoney", QStringLiteral("Make Money"), QString(),
+                              QRect(307, 12, 147, 20));
+  return bar;
+}
+
+QWidget* TfrmMain::CreateStatusBar() {
+  auto* bar = new QFrame(this);
+  bar->setObjectName(QStringLiteral("StatusBar"));
+  bar->setFixedHeight(kStatusBarHeight);
+  bar->setFrameShape(QFrame::NoFrame);
+  auto* layout = new QHBoxLayout(bar);
+  layout->setContentsMargins(3, 0, 0, 0);
+  layout->setSpacing(2);
+  MainStatusPanel = new QLabel(bar);
+  MainStatusPanel->setObjectName(QStringLiteral("MainStatusPanel"));
+  MainStatusPanel->setFrameShape(QFrame::StyledPanel);
+  MainStatusPanel->setFrameShadow(QFrame::Sunken);
+  MainStatusPanel->setMinimumWidth(0);
+  MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  MainGauge = new TGauge(bar);
+  MainGauge->setObjectName(QStringLiteral("MainGauge"));
+  MainGauge->setFixedSize(kGaugeWidth, kStatusBarHeight);
+  layout->addWidget(MainStatusPanel, 1);
+  layout->addWidget(MainGauge);
+  return bar;
+}
+
+QPushButton* TfrmMain::CreateButton(QWidget* parent, const char* objectName, const QString& caption,
+                                    const QString& hint, QRect geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(objectName));
+  button->setGeometry(geometry);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setAutoDefault(false);
+  if (!hint.isEmpty()) {
+    button->setToolTip(hint);
+  }
+  return button;
+}
+
+void TfrmMain::ConnectCommands() {
+  const auto command = [this](QAbstractButton* button, void (TfrmMain::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+  };
+  command(btnOpenPDF, &TfrmMain::btnOpenPDFClick);
+  command(btnPreviewOriginal, &TfrmMain::btnPreviewOriginalClick);
+  command(btnPreviewBranded, &TfrmMain::btnPreviewBrandedClick);
+  command(btnSaveRebrandablePDF, &TfrmMain::btnSaveRebrandablePDFClick);
+  command(btnExit, &TfrmMain::btnExitClick);
+  command(btnClear, &TfrmMain::btnClearClick);
+  command(btnMakeMoney, &TfrmMain::btnMakeMoneyClick);
+  // Toggled, not clicked: a tick set from code runs the handler too.
+  connect(chkRemoveDuplicated, &QCheckBox::toggled, this,
+          [this] { RunGuarded([this] { chkRemoveDuplicatedClick(); }); });
+}
+
+void TfrmMain::CenterOnScreen() {
+  const QScreen* target = screen();
+  if (target == nullptr) {
+    return;
+  }
+  const QRect available = target->availableGeometry();
+  move(available.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+}
+
+void TfrmMain::FormCreate() {
+  ShowVisibleList();
+  Switching_ = false;
+  AffiliateID_ = ReadAffiliateID(programFolder_);
+  Formats_.ClearAll();
+}
+
+void TfrmMain::FormDestroy() { Formats_.ClearAll(); }
+
+void TfrmMain::ShowVisibleList() {
+  const bool ticked = chkRemoveDuplicated->isChecked();
+  lvwLinks->setVisible(!ticked);
+  lvwLinks2->setVisible(ticked);
+}
+
+std::string TfrmMain::ReferralAddress() const {
+  return std::string("http://") + kMarketplaceHost + "/r/44650/" + AffiliateID_ + "/285329";
+}
+
+std::string TfrmMain::PreviewFileName() const { return programFolder_ + kPreviewFileName; }
+
+void TfrmMain::btnOpenPDFClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  PDFFileName_ = programFolder_ + kPDFFileName;
+  if (!CheckPackage()) {
+    return;
+  }
+  LoadVariableLists();
+  for (QPushButton* button :
+       {btnClear, btnPreviewOriginal, btnPreviewBranded, btnSaveRebrandablePDF}) {
+    button->setEnabled(true);
+  }
+}
+
+bool TfrmMain::CheckPackage() {
+  // A variables file without a first line is no answer of the check but a failure; it leaves
+  // this command for the program's failure reporting.
+  const PackageCheckResult result = ::CheckPackage(programFolder_, PDFFileName_);
+  if (!result.ok) {
+    MessageBox::information(this, QString::fromStdString(result.message));
+  }
+  return result.ok;
+}
+
+void TfrmMain::LoadVariableLists() {
+  // The file is read before anything is cleared, so a file that fails to load leaves the lists
+  // and the variable list as they were.
+  TFormats loaded;
+  loaded.LoadAll(VariablesFilePath(programFolder_));
+
+  lvwLinks->ClearRows();
+  lvwLinks2->ClearRows();
+  Formats_.ClearAll();
+  Formats_ = std::move(loaded);
+
+  lvwLinks->setUpdatesEnabled(false);
+  lvwLinks2->setUpdatesEnabled(false);
+  for (std::size_t i = 0; i < Formats_.Count(); ++i) {
+    lvwLinks->AddRow(RowFromRecord(Formats_.Objects(i)));
+  }
+  for (std::size_t first : DistinctVariables(Formats_)) {
+    lvwLinks2->AddRow(RowFromRecord(Formats_.Objects(first)));
+  }
+  lvwLinks->setUpdatesEnabled(true);
+  lvwLinks2->setUpdatesEnabled(true);
+}
+
+void TfrmMain::lvwLinksCanEditCell(TVariableList* /*Sender*/, int /*iItem*/, int iSubItem,
+                                   bool& Allow) {
+  if (iSubItem != TVariableList::kCustomValueColumn) {
+    Allow = false;
+  }
+}
+
+void TfrmMain::lvwLinksDrawItemProp(TVariableList* /*Sender*/, int /*ItemIndex*/, int SubitemIndex,
+                                    QStyle::State /*AState*/, QBrush& ABrush, QFont& /*AFont*/,
+                                    const QString& /*ItemText*/) {
+  if (SubitemIndex == kCustomValue) {
+    ABrush = QBrush(kCustomValueColour);
+  }
+}
+
+void TfrmMain::btnClearClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  lvwLinks->ClearRows();
+}
+
+void TfrmMain::chkRemoveDuplicatedClick() {
+  if (Switching_) {
+    return;
+  }
+  Switching_ = true;
+  // Cleared on every way out, so a failure can't leave the switch dead.
+  struct SwitchingReset {
+    bool& flag;
+    ~SwitchingReset() { flag = false; }
+  } reset{Switching_};
+
+  if (lvwLinks->HasCustomValue() || lvwLinks2->HasCustomValue()) {
+    const QMessageBox::StandardButton answer =
+        MessageBox::warning(this, QString::fromLatin1(kSwitchQuestion));
+    if (answer == QMessageBox::Cancel) {
+      // Runs this handler again, which returns at once while Switching is set.
+      chkRemoveDuplicated->setChecked(!chkRemoveDuplicated->isChecked());
+      return;
+    }
+  }
+  for (TVariableList* list : {lvwLinks, lvwLinks2}) {
+    for (int i = 0; i < list->RowCount(); ++i) {
+      list->SetCustomValue(i, QString());
+    }
+  }
+  ShowVisibleList();
+  lvwLinks->SelectFirstRow();
+  lvwLinks2->SelectFirstRow();
+}
+
+void TfrmMain::btnSaveRebrandablePDFClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  if (lvwLinks->RowCount() == 0) {
+    MessageBox::information(this, QString::fromLatin1(kLoadFirstMessage));
+    return;
+  }
+  const std::string fileName = AskSaveFileName();
+  if (fileName.empty()) {
+    return;
+  }
+  RebrandToFile(fileName);
+}
+
+std::string TfrmMain::AskSaveFileName() {
+  SaveDialogRequest request;
+  request.title = QString::fromLatin1(kSaveDialogTitle);
+  request.nameFilter = QString::fromLatin1(kPDFNameFilter);
+  if (lastSaveFile_.isEmpty()) {
+    request.directory = QString::fromStdString(programFolder_);
+  } else {
+    const QFileInfo last(lastSaveFile_);
+    request.directory = last.absolutePath();
+    request.selectedFile = last.fileName();
+  }
+  const QString chosen = FileDialog::getSaveFileName(this, request);
+  if (chosen.isEmpty()) {
+    return {};
+  }
+  lastSaveFile_ = WithPDFExtension(chosen);
+  return lastSaveFile_.toStdString();
+}
+
+void TfrmMain::RebrandToFile(const std::string& FileName) {
+  if (runUnderWay_) {
+    return;
+  }
+  RunLock lock(*this);
+  OutputFileName_ = FileName;
+  // The run reads a copy of the rows, so nothing done to the lists while it serves messages
+  // can pull a row from under it. An existing output file is left for the run to replace with
+  // a complete new file only.
+  const std::vector<TListRow> rows = lvwLinks->Rows();
+  std::vector<TListRow> distinctRows;
+  const bool mergeDistinct = chkRemoveDuplicated->isChecked();
+  if (mergeDistinct) {
+    distinctRows = lvwLinks2->Rows();
+  }
+  StatusObserver observer(*MainGauge, *MainStatusPanel);
+  RecordsFromRows(rows, mergeDistinct ? &distinctRows : nullptr, Formats_, observer);
+
+  RunOptions options;
+  options.PDFFileName = PDFFileName_;
+  options.OutputFileName = OutputFileName_;
+  options.LibraryName = libraryName_;
+  RunRebranding(options, Formats_, observer);
+}
+
+void TfrmMain::btnPreviewOriginalClick() {
+  const std::string preview = PreviewFileName();
+  CopyFileQuietly(PDFFileName_, preview);
+  if (FileExists(PDFFileName_)) {
+    DocumentOpener::open(FromSystem(preview));
+  }
+}
+
+void TfrmMain::btnPreviewBrandedClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  const std::string preview = PreviewFileName();
+  // A failed run must not leave an earlier preview to be shown as its result.
+  RemoveFileQuietly(preview);
+  RebrandToFile(preview);
+  if (FileExists(OutputFileName_)) {
+    DocumentOpener::open(FromSystem(OutputFileName_));
+  }
+}
+
+void TfrmMain::btnMakeMoneyClick() { LaunchBrowser(ReferralAddress()); }
+
+void TfrmMain::btnExitClick() { close(); }

@@ -1,0 +1,117 @@
+// The main window: the commands of the rebranding workflow, the two variable lists, the status
+// line and the gauge. Every command runs in a handler named after its control and event.
+#pragma once
+
+#include <QBrush>
+#include <QFont>
+#include <QStyle>
+#include <QWidget>
+#include <string>
+
+#include "UGeneral.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class TGauge;
+class TVariableList;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The window of the running program, with its package and settings beside the program.
+  explicit TfrmMain(QWidget* parent = nullptr);
+  // The same with another folder in the program's place (it needs no trailing separator).
+  explicit TfrmMain(const std::string& programFolder, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+  TfrmMain(const TfrmMain&) = delete;
+  TfrmMain& operator=(const TfrmMain&) = delete;
+
+  // Host of the affiliate marketplace in the referral address.
+  static constexpr const char* kMarketplaceHost = "www.corvella-market.com";
+  static constexpr const char* kPreviewFileName = "test.pdf";
+  static constexpr const char* kSwitchQuestion =
+      "Change this feature will clean your variables values!\n"
+      " Are you agree to continue with this action?";
+  static constexpr const char* kLoadFirstMessage = "Please load the branded pdf!";
+
+  const std::string& ProgramFolderPath() const { return programFolder_; }
+  const std::string& PDFFileName() const { return PDFFileName_; }
+  const std::string& OutputFileName() const { return OutputFileName_; }
+  const std::string& AffiliateID() const { return AffiliateID_; }
+  const TFormats& Formats() const { return Formats_; }
+  bool Switching() const { return Switching_; }
+  bool RunUnderWay() const { return runUnderWay_; }
+  std::string ReferralAddress() const;
+
+  // The core library that runs load: empty for the platform's default name, looked up in the
+  // program's folder first.
+  void SetLibraryName(const std::string& libraryName) { libraryName_ = libraryName; }
+
+  // Commands.
+  void btnOpenPDFClick();
+  bool CheckPackage();
+  void LoadVariableLists();
+  void btnClearClick();
+  void chkRemoveDuplicatedClick();
+  void btnSaveRebrandablePDFClick();
+  void RebrandToFile(const std::string& FileName);
+  void btnPreviewOriginalClick();
+  void btnPreviewBrandedClick();
+  void btnMakeMoneyClick();
+  void btnExitClick();
+
+  // Cell events of both lists.
+  void lvwLinksCanEditCell(TVariableList* Sender, int iItem, int iSubItem, bool& Allow);
+  void lvwLinksDrawItemProp(TVariableList* Sender, int ItemIndex, int SubitemIndex,
+                            QStyle::State AState, QBrush& ABrush, QFont& AFont,
+                            const QString& ItemText);
+
+ private:
+  class RunLock;
+  class StatusObserver;
+
+  void CreateControls();
+  QWidget* CreateTopBar();
+  QWidget* CreateCommandColumn();
+  QWidget* CreateListArea();
+  QWidget* CreateBottomBar();
+  QWidget* CreateStatusBar();
+  TVariableList* CreateList(const char* objectName);
+  QPushButton* CreateButton(QWidget* parent, const char* objectName, const QString& caption,
+                            const QString& hint, QRect geometry);
+  void ConnectCommands();
+  void CenterOnScreen();
+
+  void FormCreate();
+  void FormDestroy();
+  void ShowVisibleList();
+  std::string PreviewFileName() const;
+  // Asks for the output path; empty when cancelled.
+  std::string AskSaveFileName();
+
+  std::string programFolder_;
+  std::string PDFFileName_;
+  std::string OutputFileName_;
+  std::string AffiliateID_;
+  TFormats Formats_;
+  bool Switching_ = false;
+  bool runUnderWay_ = false;
+  std::string libraryName_;
+  QString lastSaveFile_;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+
+  QPushButton* btnOpenPDF = nullptr;
+  QPushButton* btnPreviewOriginal = nullptr;
+  QPushButton* btnPreviewBranded = nullptr;
+  QPushButton* btnSaveRebrandablePDF = nullptr;
+  QPushButton* btnExit = nullptr;
+  QCheckBox* chkRemoveDuplicated = nullptr;
+  QPushButton* btnClear = nullptr;
+  QPushButton* btnMakeMoney = nullptr;
+  TVariableList* lvwLinks = nullptr;
+  TVariableList* lvwLinks2 = nullptr;
+  QLabel* MainStatusPanel = nullptr;
+  TGauge* MainGauge = nullptr;
+};

@@ -1,0 +1,874 @@
+// The main window driven through its widgets, offscreen, on packages made in temporary folders.
+// Modal boxes, the save dialog and the document viewer are answered through their seams; runs
+// load the scriptable fake PDF library or a library name that does not exist.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FMain.h"
+#include "Gauge.h"
+#include "Seams.h"
+#include "VariableList.h"
+#include "fake_control.h"
+#include "md5.h"
+
+namespace {
+
+const char* const kMissingLibrary = "libdynapdf-not-installed.so";
+
+// Occurrences of three variables: "[[name]]" twice (once written "[[NAME]]"), "[[site]]" once and
+// the link variable "[[link]]" once.
+const char* const kRecords =
+    "1^Hello [[name]]^Alice^Text^1^0^[[name]]\n"
+    "1^[[site]]^example.com^Text^1^0^[[site]]\n"
+    "1^http://x.test/?u=[[link]]^Alice^Link^2^3^[[link]]\n"
+    "1^Dear [[NAME]]^ALICE^Text^2^0^[[NAME]]\n";
+
+const char* const kPDFBytes = "%PDF-1.4\n% stands in for the rebrandable e-book\n%%EOF\n";
+
+// A program folder with a package in it.
+class Package {
+ public:
+  explicit Package(const QByteArray& records = kRecords) {
+    Write("file.dat", kPDFBytes);
+    WriteVariables(records);
+  }
+
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+  std::string Folder() const { return dir_.path().toStdString(); }
+
+  void Write(const QString& name, const QByteArray& bytes) const {
+    QFile file(Path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+  }
+
+  void WriteVariables(const QByteArray& records, const QByteArray& fingerprint = {}) const {
+    const QByteArray first =
+        fingerprint.isNull()
+            ? QByteArray::fromStdString(MD5ToHex(MD5File(Path("file.dat").toStdString())))
+            : fingerprint;
+    Write("variables.dat", first + "\n" + records);
+  }
+
+  void Remove(const QString& name) const { QFile::remove(Path(name)); }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+struct Window {
+  explicit Window(const Package& package) : frm(package.Folder()) {
+    frm.show();
+    if (!QTest::qWaitForWindowExposed(&frm)) {
+      qWarning("the window was not exposed");
+    }
+  }
+
+  template <typename T>
+  T* Child(const char* name) {
+    T* child = frm.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+      qFatal("no control %s", name);
+    }
+    return child;
+  }
+  QPushButton* Button(const char* name) { return Child<QPushButton>(name); }
+  TVariableList* List(const char* name) { return Child<TVariableList>(name); }
+  QCheckBox* Switch() { return Child<QCheckBox>("chkRemoveDuplicated"); }
+  QString Status() { return Child<QLabel>("MainStatusPanel")->text(); }
+  TGauge* Gauge() { return Child<TGauge>("MainGauge"); }
+  void Load() { Button("btnOpenPDF")->click(); }
+
+  TfrmMain frm;
+};
+
+QStringList ShownTexts() {
+  QStringList texts;
+  for (const MessageBox::Shown& shown : MessageBox::shown()) {
+    texts << shown.text;
+  }
+  return texts;
+}
+
+QStringList Column(TVariableList* list, int column) {
+  QStringList texts;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    texts << list->topLevelItem(i)->text(column);
+  }
+  return texts;
+}
+
+QRect GeometryIn(QWidget* window, QWidget* child) {
+  return QRect(child->mapTo(window, QPoint(0, 0)), child->size());
+}
+
+// Opens the editor of a cell the way the user would, as `how` says.
+void TryToEdit(TVariableList* list, int row, int column, const QString& how) {
+  const QModelIndex index = list->model()->index(row, column);
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(
+      index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  if (how == "F2") {
+    QTest::keyClick(list, Qt::Key_F2);
+  } else if (how == "Space") {
+    QTest::keyClick(list, Qt::Key_Space);
+  } else {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    // A click on the selected row may open its editor after the double-click interval.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+  }
+}
+
+}  // namespace
+
+class FMainTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    MessageBox::setNonInteractive(true);
+    MessageBox::clearShown();
+    DocumentOpener::setOpener([this](const QString& path) { opened_ << path; });
+    opened_.clear();
+  }
+
+  void startUpStatesAndLayout();
+  void listsFillTheRestOnResize();
+  void loadFillsBothLists();
+  void secondLoadForgetsCustomValues();
+  void packageCheckFailures_data();
+  void packageCheckFailures();
+  void unreadableVariablesFileIsReportedAndChangesNothing();
+  void onlyTheCustomValueColumnIsEditable_data();
+  void onlyTheCustomValueColumnIsEditable();
+  void arrowKeysMoveTheColumnToEdit();
+  void customValuesHoldAtMost1024Characters();
+  void customValueCellsAreLightYellow();
+  void headerClickSortsByBytesWithSharedDirection();
+  void clearEmptiesOnlyTheListOfOccurrences();
+  void switchWithoutCustomValuesAsksNothing();
+  void switchCancelKeepsTickAndValues();
+  void switchOkEmptiesValuesAndFlipsList();
+  void saveWithoutRowsAsksForALoad();
+  void saveThroughTheDialog();
+  void cancelledSaveChangesNothing();
+  void valuesOfDistinctListReachEveryOccurrence();
+  void statusAfterFailedLibraryCall();
+  void statusAfterFailure_data();
+  void statusAfterFailure();
+  void commandsAreDisabledDuringARun();
+  void previewOfTheOriginalOpensACopy();
+  void previewOfTheRebrandedPDFWithoutLibraryOpensNothing();
+  void previewsWhereTheFolderCannotTakeTheFile();
+  void referralAddress_data();
+  void referralAddress();
+  void samplePackageRebrandedWithTheCoreLibrary();
+  void screenshotAfterLoad();
+
+ private:
+  QStringList opened_;
+};
+
+void FMainTest::startUpStatesAndLayout() {
+  Package package;
+  Window w(package);
+  QCOMPARE(w.frm.objectName(), QString("frmMain"));
+  QCOMPARE(w.frm.windowTitle(), QString("Corvella Rebrander"));
+  QCOMPARE(w.frm.size(), QSize(792, 504));
+
+  struct Expected {
+    const char* name;
+    const char* caption;
+    const char* hint;
+    bool enabled;
+    QRect geometry;  // in the window's client area
+  };
+  const Expected buttons[] = {
+      {"btnOpenPDF", "Load branded  PDF", "Load branded pdf", true, {9, 34, 163, 20}},
+      {"btnPreviewOriginal", "Preview branded PDF", "Preview branded PDF", false, {9, 61, 163, 20}},
+      {"btnPreviewBranded",
+       "Preview rebranded PDF",
+       "Preview rebranded PDF with variables replaced",
+       false,
+       {9, 88, 163, 20}},
+      {"btnSaveRebrandablePDF",
+       "Save rebranded PDF",
+       "Save your rebranded version of the PDF ",
+       false,
+       {9, 115, 163, 20}},
+      {"btnExit", "Exit", "Exit application", true, {9, 142, 163, 20}},
+      {"btnClear", "Clear", "Clear variable list", true, {187, 504 - 17 - 48 + 12, 116, 20}},
+      {"btnMakeMoney", "Make Money", "", true, {307, 504 - 17 - 48 + 12, 147, 20}},
+  };
+  for (const Expected& e : buttons) {
+    QPushButton* button = w.Button(e.name);
+    QCOMPARE(button->text(), QString(e.caption));
+    QCOMPARE(button->toolTip(), QString(e.hint));
+    QCOMPARE(button->isEnabled(), e.enabled);
+    QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(GeometryIn(&w.frm, button), e.geometry);
+  }
+  QCheckBox* box = w.Switch();
+  QCOMPARE(box->text(), QString("Remove duplicated variables"));
+  QVERIFY(box->isChecked());
+  QVERIFY(box->isEnabled());
+  QCOMPARE(GeometryIn(&w.frm, box), QRect(8, 33 + 136, 164, 25));
+
+  QVERIFY(w.List("lvwLinks2")->isVisible());
+  QVERIFY(!w.List("lvwLinks")->isVisible());
+  QCOMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 593, 406));
+  QCOMPARE(w.Status(), QString());
+  QCOMPARE(w.Gauge()->Value(), 0);
+  QCOMPARE(w.Gauge()->Maximum(), 100);
+  QCOMPARE(w.Gauge()->width(), 130);
+  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).right(), 791);
+  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).bottom(), 503);
+
+  for (const char* name : {"lvwLinks", "lvwLinks2"}) {
+    TVariableList* list = w.List(name);
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QTreeWidgetItem* head = list->headerItem();
+    QCOMPARE(head->text(0), QString("Tagged text and links"));
+    QCOMPARE(head->text(1), QString("Default values"));
+    QCOMPARE(head->text(2), QString("Edit custom values"));
+    QCOMPARE(head->text(3), QString("Type"));
+    QCOMPARE(head->text(4), QString("Page"));
+    QVERIFY(list->header()->sectionsMovable());
+  }
+  QCOMPARE(w.List("lvwLinks2")->columnWidth(3), 150);
+  QCOMPARE(w.frm.AffiliateID(), std::string("harrowfield"));
+  QCOMPARE(w.frm.PDFFileName(), std::string());
+  QCOMPARE(w.frm.OutputFileName(), std::string());
+}
+
+void FMainTest::listsFillTheRestOnResize() {
+  Package package;
+  Window w(package);
+  w.frm.resize(1000, 700);
+  QTRY_COMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 1000 - 185 - 14, 700 - 98));
+  QCOMPARE(GeometryIn(&w.frm, w.Button("btnOpenPDF")), QRect(9, 34, 163, 20));
+  QCOMPARE(GeometryIn(&w.frm, w.Button("btnClear")), QRect(187, 700 - 65 + 12, 116, 20));
+  QCOMPARE(GeometryIn(&w.frm, w.Gauge()), QRect(1000 - 130, 700 - 17, 130, 17));
+  // The first three columns share what "Type" and "Page" leave.
+  TVariableList* list = w.List("lvwLinks2");
+  const int share = list->columnWidth(0);
+  QCOMPARE(list->columnWidth(1), share);
+  QCOMPARE(list->columnWidth(2), share);
+  QVERIFY(qAbs(3 * share + 150 + list->columnWidth(4) - list->viewport()->width()) < 3);
+}
+
+void FMainTest::loadFillsBothLists() {
+  Package package;
+  Window w(package);
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(w.frm.PDFFileName(), package.Path("file.dat").toStdString());
+
+  TVariableList* all = w.List("lvwLinks");
+  TVariableList* distinct = w.List("lvwLinks2");
+  QCOMPARE(Column(all, 0), QStringList({"Hello [[name]]", "[[site]]", "http://x.test/?u=[[link]]",
+                                        "Dear [[NAME]]"}));
+  QCOMPARE(Column(all, 1), QStringList({"Alice", "example.com", "Alice", "ALICE"}));
+  QCOMPARE(Column(all, 2), QStringList({"", "", "", ""}));
+  QCOMPARE(Column(all, 3), QStringList({"Text", "Text", "Link", "Text"}));
+  QCOMPARE(Column(all, 4), QStringList({"1", "1", "2", "2"}));
+  const TListRow link = all->Row(2);
+  QCOMPARE(link.SubItems[kLinkHandle], std::string("3"));
+  QCOMPARE(link.SubItems[kVariableName], std::string("[[link]]"));
+
+  // "[[name]]" and "[[NAME]]" share the row of the first.
+  QCOMPARE(Column(distinct, 0),
+           QStringList({"Hello [[name]]", "[[site]]", "http://x.test/?u=[[link]]"}));
+  QCOMPARE(distinct->Row(0).SubItems[kVariableName], std::string("[[name]]"));
+  QCOMPARE(distinct->visualItemRect(distinct->topLevelItem(0)).height(), 20);
+
+  for (const char* name :
+       {"btnPreviewOriginal", "btnPreviewBranded", "btnSaveRebrandablePDF", "btnClear"}) {
+    QVERIFY2(w.Button(name)->isEnabled(), name);
+  }
+  QVERIFY(distinct->isVisible());
+  QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
+}
+
+void FMainTest::secondLoadForgetsCustomValues() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.List("lvwLinks2")->SetCustomValue(0, "Bob");
+  w.Load();
+  QCOMPARE(Column(w.List("lvwLinks2"), 2), QStringList({"", "", ""}));
+  QVERIFY(w.Switch()->isChecked());
+}
+
+void FMainTest::packageCheckFailures_data() {
+  QTest::addColumn<bool>("withVariables");
+  QTest::addColumn<bool>("withPDF");
+  QTest::addColumn<QByteArray>("fingerprint");  // null: the right one
+  QTest::addColumn<QString>("message");
+  const QString noVariables =
+      "Your variables configuration file don't exists. Please reinstall again!";
+  const QString noPDF = "Your rebrandable pdf don't exists. Please reinstall again!";
+  const QString foreign =
+      "You are attempting to rebrand another file. You can only rebrand a unique rebrandable "
+      "pdf!";
+  const QByteArray right =
+      QByteArray::fromStdString(MD5ToHex(MD5Bytes(kPDFBytes, strlen(kPDFBytes))));
+  QTest::newRow("nothing there") << false << false << QByteArray() << noVariables;
+  QTest::newRow("no variables file") << false << true << QByteArray() << noVariables;
+  QTest::newRow("no PDF") << true << false << QByteArray() << noPDF;
+  QTest::newRow("upper-case fingerprint") << true << true << right.toUpper() << foreign;
+  QTest::newRow("trailing blank") << true << true << right + " " << foreign;
+  QTest::newRow("other file") << true << true << QByteArray(32, '0') << foreign;
+}
+
+void FMainTest::packageCheckFailures() {
+  QFETCH(bool, withVariables);
+  QFETCH(bool, withPDF);
+  QFETCH(QByteArray, fingerprint);
+  QFETCH(QString, message);
+  Package package;
+  package.WriteVariables(kRecords, fingerprint);
+  if (!withVariables) {
+    package.Remove("variables.dat");
+  }
+  if (!withPDF) {
+    package.Remove("file.dat");
+  }
+  Window w(package);
+  w.Load();
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Information);
+  QCOMPARE(MessageBox::shown().at(0).text, message);
+  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 0);
+  QVERIFY(!w.Button("btnSaveRebrandablePDF")->isEnabled());
+  QVERIFY(!w.Button("btnPreviewBranded")->isEnabled());
+  QCOMPARE(w.frm.PDFFileName(), package.Path("file.dat").toStdString());
+}
+
+void FMainTest::unreadableVariablesFileIsReportedAndChangesNothing() {
+  Package package;
+  Window w(package);
+  w.Load();
+  package.Write("variables.dat", "");
+  MessageBox::clearShown();
+  w.Load();
+  // The failure ends the command and reaches the failure report; nothing else changes.
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Critical);
+  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 4);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QVERIFY(w.Button("btnOpenPDF")->isEnabled());
+}
+
+void FMainTest::onlyTheCustomValueColumnIsEditable_data() {
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<int>("column");
+  QTest::addColumn<QString>("how");
+  QTest::addColumn<bool>("editable");
+  for (const char* list : {"lvwLinks", "lvwLinks2"}) {
+    for (const char* how : {"F2", "Space", "click"}) {
+      for (int column = 0; column < 5; ++column) {
+        QTest::addRow("%s column %d %s", list, column, how)
+            << QString(list) << column << QString(how) << (column == 2);
+      }
+    }
+  }
+}
+
+void FMainTest::onlyTheCustomValueColumnIsEditable() {
+  QFETCH(QString, list);
+  QFETCH(int, column);
+  QFETCH(QString, how);
+  QFETCH(bool, editable);
+  Package package;
+  Window w(package);
+  w.Load();
+  if (list == "lvwLinks") {
+    w.Switch()->setChecked(false);
+  }
+  TVariableList* view = w.List(list.toLatin1().constData());
+  QVERIFY(view->isVisible());
+  TryToEdit(view, 1, column, how);
+  QCOMPARE(view->IsEditing(), editable);
+  if (editable) {
+    auto* editor = view->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor != nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Bob");
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The editor hands its text over once control is back in the event loop.
+    QTRY_COMPARE(view->topLevelItem(1)->text(2), QString("Bob"));
+  }
+}
+
+void FMainTest::arrowKeysMoveTheColumnToEdit() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  TryToEdit(view, 0, 0, "F2");
+  QVERIFY(!view->IsEditing());
+  QTest::keyClick(view, Qt::Key_Right);
+  QTest::keyClick(view, Qt::Key_Right);
+  QCOMPARE(view->currentIndex().column(), 2);
+  QTest::keyClick(view, Qt::Key_F2);
+  QVERIFY(view->IsEditing());
+  QTest::keyClick(view->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+  QTRY_VERIFY(!view->IsEditing());
+  QTest::keyClick(view, Qt::Key_Left);
+  QTest::keyClick(view, Qt::Key_Space);
+  QVERIFY(!view->IsEditing());
+  QCOMPARE(view->currentIndex().column(), 1);
+  QCOMPARE(view->currentIndex().row(), 0);
+}
+
+void FMainTest::customValuesHoldAtMost1024Characters() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  TryToEdit(view, 0, 2, "F2");
+  auto* editor = view->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  editor->setText(QString(1500, QChar('x')));
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE(view->topLevelItem(0)->text(2), QString(1024, QChar('x')));
+}
+
+void FMainTest::customValueCellsAreLightYellow() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  view->clearSelection();
+  view->setCurrentItem(nullptr);
+  const QImage image = view->viewport()->grab().toImage();
+  const QRect custom = view->visualRect(view->model()->index(1, 2));
+  const QRect type = view->visualRect(view->model()->index(1, 3));
+  const qreal ratio = image.devicePixelRatio();
+  const auto colourAt = [&](const QRect& cell) {
+    return image.pixelColor(QPoint(cell.left() + 4, cell.top() + 3) * ratio).rgb();
+  };
+  QCOMPARE(colourAt(custom), QColor(255, 255, 221).rgb());
+  QVERIFY(colourAt(type) != QColor(255, 255, 221).rgb());
+}
+
+void FMainTest::headerClickSortsByBytesWithSharedDirection() {
+  Package package("1^b^1^Text^1^0^v1\n1^B^2^Text^1^0^v2\n1^a^3^Text^1^0^v3\n");
+  Window w(package);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  QHeaderView* head = distinct->header();
+  const auto clickHeader = [](QHeaderView* header, int section) {
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+  };
+  clickHeader(head, 0);
+  QCOMPARE(Column(distinct, 0), QStringList({"B", "a", "b"}));
+  QCOMPARE(head->sortIndicatorOrder(), Qt::AscendingOrder);
+  clickHeader(head, 0);
+  QCOMPARE(Column(distinct, 0), QStringList({"b", "a", "B"}));
+  // Another column sorts in the direction now current.
+  clickHeader(head, 1);
+  QCOMPARE(Column(distinct, 1), QStringList({"3", "2", "1"}));
+
+  // The direction is shared: the other list starts descending too.
+  w.Switch()->setChecked(false);
+  TVariableList* all = w.List("lvwLinks");
+  clickHeader(all->header(), 0);
+  QCOMPARE(Column(all, 0), QStringList({"b", "a", "B"}));
+}
+
+void FMainTest::clearEmptiesOnlyTheListOfOccurrences() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.Button("btnClear")->click();
+  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QVERIFY(w.List("lvwLinks2")->isVisible());
+  QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
+  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+
+  w.Load();
+  w.Switch()->setChecked(false);
+  QVERIFY(w.List("lvwLinks")->isVisible());
+  w.Button("btnClear")->click();
+  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QCOMPARE(ShownTexts(), QStringList());
+}
+
+void FMainTest::switchWithoutCustomValuesAsksNothing() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.Switch()->click();
+  QVERIFY(!w.Switch()->isChecked());
+  QVERIFY(w.List("lvwLinks")->isVisible());
+  QVERIFY(!w.List("lvwLinks2")->isVisible());
+  w.Switch()->click();
+  QVERIFY(w.List("lvwLinks2")->isVisible());
+  QCOMPARE(ShownTexts(), QStringList());
+  QVERIFY(!w.frm.Switching());
+}
+
+void FMainTest::switchCancelKeepsTickAndValues() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.List("lvwLinks2")->SetCustomValue(1, "my.site");
+  MessageBox::setNextAnswer(QMessageBox::Cancel);
+  w.Switch()->click();
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Warning);
+  QCOMPARE(MessageBox::shown().at(0).text,
+           QString("Change this feature will clean your variables values!\n"
+                   " Are you agree to continue with this action?"));
+  QVERIFY(w.Switch()->isChecked());
+  QVERIFY(w.List("lvwLinks2")->isVisible());
+  QCOMPARE(w.List("lvwLinks2")->CustomValue(1), QString("my.site"));
+  QVERIFY(!w.frm.Switching());
+}
+
+void FMainTest::switchOkEmptiesValuesAndFlipsList() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.Switch()->setChecked(false);
+  w.List("lvwLinks")->SetCustomValue(3, "Carol");
+  MessageBox::setNextAnswer(QMessageBox::Ok);
+  w.Switch()->click();
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QVERIFY(w.Switch()->isChecked());
+  QVERIFY(w.List("lvwLinks2")->isVisible());
+  QVERIFY(!w.List("lvwLinks")->HasCustomValue());
+  QVERIFY(!w.List("lvwLinks2")->HasCustomValue());
+  QCOMPARE(w.List("lvwLinks2")->currentItem(), w.List("lvwLinks2")->topLevelItem(0));
+  QVERIFY(w.List("lvwLinks2")->topLevelItem(0)->isSelected());
+}
+
+void FMainTest::saveWithoutRowsAsksForALoad() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.Button("btnClear")->click();
+  const int dialogs = FileDialog::openCount();
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(ShownTexts(), QStringList({"Please load the branded pdf!"}));
+  QCOMPARE(FileDialog::openCount(), dialogs);
+  QCOMPARE(w.frm.OutputFileName(), std::string());
+}
+
+void FMainTest::saveThroughTheDialog() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+
+  FileDialog::setNextFileName("rebranded");
+  w.Button("btnSaveRebrandablePDF")->click();
+  const SaveDialogRequest first = FileDialog::lastRequest();
+  QCOMPARE(first.title, QString("Save rebranded pdf"));
+  QCOMPARE(first.nameFilter, QString("PDF files(*.pdf)"));
+  QCOMPARE(QDir(first.directory), QDir(package.Path("")));
+  const QString expected = package.Path("rebranded.pdf");
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), expected);
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(w.Gauge()->Maximum(), 100);
+  QCOMPARE(w.Gauge()->Value(), 100);
+  QVERIFY(fake.Log().find("pdfOpenOutputFileA \"" + expected.toStdString() + "\"") !=
+          std::string::npos);
+  QCOMPARE(ShownTexts(), QStringList());
+
+  // The dialog opens where the last file went, with its name; a .pdf of any case is kept,
+  // another extension gets .pdf appended.
+  QTemporaryDir elsewhere;
+  FileDialog::setNextFileName(elsewhere.filePath("book.PDF"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(FileDialog::lastRequest().selectedFile, QString("rebranded.pdf"));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), elsewhere.filePath("book.PDF"));
+  FileDialog::setNextFileName("notes.txt");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(QDir(FileDialog::lastRequest().directory), QDir(elsewhere.path()));
+  QCOMPARE(FileDialog::lastRequest().selectedFile, QString("book.PDF"));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), elsewhere.filePath("notes.txt.pdf"));
+}
+
+void FMainTest::cancelledSaveChangesNothing() {
+  Package package;
+  Window w(package);
+  w.Load();
+  FileDialog::setNextFileName(QString());
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString());
+  QCOMPARE(w.Gauge()->Value(), 0);
+  QCOMPARE(w.frm.OutputFileName(), std::string());
+}
+
+void FMainTest::valuesOfDistinctListReachEveryOccurrence() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  distinct->SetCustomValue(0, "Bob");
+  distinct->SetCustomValue(2, "   ");
+  w.frm.RebrandToFile(package.Path("out.pdf").toStdString());
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+
+  const TFormats& formats = w.frm.Formats();
+  QCOMPARE(formats.Count(), std::size_t{4});
+  QCOMPARE(formats.Objects(0).Value, std::string("Bob"));
+  QCOMPARE(formats.Objects(1).Value, std::string("example.com"));  // no custom value: default
+  QCOMPARE(formats.Objects(2).Value, std::string("   "));          // blanks are a value
+  // Byte for byte: "[[NAME]]" is not "[[name]]" and keeps its default value.
+  QCOMPARE(formats.Objects(3).Value, std::string("ALICE"));
+  // The link's target has its variable name replaced by the value.
+  QVERIFY(fake.Log().find("pdfChangeLinkAnnot 3 \"http://x.test/?u=   \"") != std::string::npos);
+}
+
+void FMainTest::statusAfterFailedLibraryCall() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  fake.fail("pdfInitStack");
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  w.frm.RebrandToFile(package.Path("out.pdf").toStdString());
+  // "-1" leaves the status of the phase in which the run failed.
+  QCOMPARE(w.Status(), QString("Replacing variables..."));
+  QCOMPARE(w.Gauge()->Maximum(), 100);
+  QCOMPARE(w.Gauge()->Value(), 100);
+  QCOMPARE(ShownTexts(), QStringList());
+  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+}
+
+void FMainTest::statusAfterFailure_data() {
+  QTest::addColumn<QByteArray>("records");
+  QTest::addColumn<bool>("missingLibrary");
+  QTest::addColumn<QString>("status");
+  QTest::newRow("no library") << QByteArray(kRecords) << true << "Error: Cannot find dynapdf.dll";
+  QTest::newRow("page not a number")
+      << QByteArray("1^[[a]]^x^Text^3x^0^a\n") << false << "'3x' is not a valid integer value";
+  QTest::newRow("empty tagged text")
+      << QByteArray("1^^x^Text^1^0^a\n") << false << "The search text cannot be an empty string!";
+}
+
+void FMainTest::statusAfterFailure() {
+  QFETCH(QByteArray, records);
+  QFETCH(bool, missingLibrary);
+  QFETCH(QString, status);
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package(records);
+  package.Write("earlier.pdf", "an earlier output");
+  Window w(package);
+  w.frm.SetLibraryName(missingLibrary ? kMissingLibrary : FAKEPDF_PATH);
+  w.Load();
+  w.Switch()->setChecked(false);
+  FileDialog::setNextFileName("earlier.pdf");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), status);
+  QCOMPARE(w.Gauge()->Maximum(), 100);
+  QCOMPARE(w.Gauge()->Value(), 100);
+  QCOMPARE(ShownTexts(), QStringList());
+  // A failed run replaces nothing.
+  QFile earlier(package.Path("earlier.pdf"));
+  QVERIFY(earlier.open(QIODevice::ReadOnly));
+  QCOMPARE(earlier.readAll(), QByteArray("an earlier output"));
+}
+
+void FMainTest::commandsAreDisabledDuringARun() {
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(kMissingLibrary);
+  w.Load();
+  w.Switch()->setChecked(false);
+  const char* const locked[] = {"btnOpenPDF", "btnPreviewOriginal", "btnPreviewBranded",
+                                "btnSaveRebrandablePDF", "btnClear"};
+  QStringList enabledDuringRun;
+  bool switchEnabled = true;
+  bool ran = false;
+  // Runs while the preparation serves window messages.
+  QTimer::singleShot(0, &w.frm, [&] {
+    ran = true;
+    for (const char* name : locked) {
+      if (w.Button(name)->isEnabled()) {
+        enabledDuringRun << name;
+      }
+    }
+    switchEnabled = w.Switch()->isEnabled();
+    QTest::mouseClick(w.Button("btnClear"), Qt::LeftButton);
+    QTest::mouseClick(w.Button("btnOpenPDF"), Qt::LeftButton);
+  });
+  w.frm.RebrandToFile(package.Path("out.pdf").toStdString());
+  QVERIFY(ran);
+  QCOMPARE(enabledDuringRun, QStringList());
+  QVERIFY(!switchEnabled);
+  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 4);
+  QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
+  for (const char* name : locked) {
+    QVERIFY2(w.Button(name)->isEnabled(), name);
+  }
+  QVERIFY(w.Switch()->isEnabled());
+  QVERIFY(!w.frm.RunUnderWay());
+}
+
+void FMainTest::previewOfTheOriginalOpensACopy() {
+  Package package;
+  package.Write("test.pdf", "an earlier rebranded preview");
+  Window w(package);
+  w.Load();
+  w.Button("btnPreviewOriginal")->click();
+  QCOMPARE(opened_, QStringList({package.Path("test.pdf")}));
+  QFile preview(package.Path("test.pdf"));
+  QVERIFY(preview.open(QIODevice::ReadOnly));
+  QCOMPARE(preview.readAll(), QByteArray(kPDFBytes));
+}
+
+void FMainTest::previewOfTheRebrandedPDFWithoutLibraryOpensNothing() {
+  Package package;
+  package.Write("test.pdf", "an earlier preview");
+  Window w(package);
+  w.frm.SetLibraryName(kMissingLibrary);
+  w.Load();
+  w.Button("btnClear")->click();  // the preview doesn't need rows
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Error: Cannot find dynapdf.dll"));
+  QCOMPARE(opened_, QStringList());
+  QVERIFY(!QFile::exists(package.Path("test.pdf")));
+  QCOMPARE(w.frm.OutputFileName(), package.Path("test.pdf").toStdString());
+}
+
+void FMainTest::previewsWhereTheFolderCannotTakeTheFile() {
+  // A folder in the way of "test.pdf" can be neither replaced nor deleted, whoever runs the
+  // test (permissions would not stop root).
+  Package package;
+  QVERIFY(QDir(package.Path("")).mkpath("test.pdf/held"));
+  Window w(package);
+  w.frm.SetLibraryName(kMissingLibrary);
+  w.Load();
+  w.Button("btnPreviewOriginal")->click();
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Error: Cannot find dynapdf.dll"));
+  QVERIFY(QFileInfo(package.Path("test.pdf")).isDir());
+  QVERIFY(w.Button("btnPreviewBranded")->isEnabled());
+  QCOMPARE(ShownTexts(), QStringList());
+}
+
+void FMainTest::referralAddress_data() {
+  QTest::addColumn<QByteArray>("settings");  // null: no settings file
+  QTest::addColumn<QString>("address");
+  QTest::newRow("no settings file")
+      << QByteArray() << "http://www.corvella-market.com/r/44650/harrowfield/285329";
+  QTest::newRow("identifier") << QByteArray("[settings]\n affiliateid = \"joe 42\" \n")
+                              << "http://www.corvella-market.com/r/44650/joe 42/285329";
+  QTest::newRow("empty identifier") << QByteArray("[Settings]\nAffiliateID=\n")
+                                    << "http://www.corvella-market.com/r/44650//285329";
+}
+
+void FMainTest::referralAddress() {
+  QFETCH(QByteArray, settings);
+  QFETCH(QString, address);
+  Package package;
+  if (!settings.isNull()) {
+    package.Write("dbconfig.dat", settings);
+  }
+  // A browser that writes down its arguments, one a line.
+  const QString browser = package.Path("fake-browser");
+  package.Write("fake-browser",
+                "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\"\n"
+                "mv \"$0.args.tmp\" \"$0.args\"\n");
+  QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray previous = qgetenv("BROWSER");
+  qputenv("BROWSER", browser.toLocal8Bit());
+  Window w(package);
+  w.Button("btnMakeMoney")->click();
+  if (previous.isNull()) {
+    qunsetenv("BROWSER");
+  } else {
+    qputenv("BROWSER", previous);
+  }
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(browser + ".args"), 10000);
+  QFile args(browser + ".args");
+  QVERIFY(args.open(QIODevice::ReadOnly));
+  QCOMPARE(QString::fromUtf8(args.readAll()), address + "\n");
+  QCOMPARE(ShownTexts(), QStringList());
+}
+
+void FMainTest::samplePackageRebrandedWithTheCoreLibrary() {
+#ifndef CORVELLA_CORE_LIBRARY
+  QSKIP("the core library is not part of this build");
+#else
+  if (!QFile::exists(CORVELLA_CORE_LIBRARY)) {
+    QSKIP("the core library has not been built");
+  }
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+    QSKIP("pdftotext is not installed");
+  }
+  Package package;
+  for (const char* name : {"file.dat", "variables.dat"}) {
+    package.Remove(name);
+    QVERIFY(QFile::copy(QString(CORVELLA_SAMPLE_DIR "/") + name, package.Path(name)));
+  }
+  Window w(package);
+  w.frm.SetLibraryName(CORVELLA_CORE_LIBRARY);
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  TVariableList* distinct = w.List("lvwLinks2");
+  QVERIFY(distinct->topLevelItemCount() > 0);
+  const QString value = "Corvella Tester";
+  distinct->SetCustomValue(0, value);
+  FileDialog::setNextFileName("rebranded");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+
+  QProcess pdftotext;
+  pdftotext.start("pdftotext", {package.Path("rebranded.pdf"), "-"});
+  QVERIFY(pdftotext.waitForFinished(30000));
+  const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+  QVERIFY2(text.contains(value), qPrintable(text));
+
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(opened_, QStringList({package.Path("test.pdf")}));
+  QVERIFY(QFileInfo(package.Path("test.pdf")).size() > 0);
+#endif
+}
+
+void FMainTest::screenshotAfterLoad() {
+  Package package;
+  Window w(package);
+  w.Load();
+  w.List("lvwLinks2")->SetCustomValue(1, "my-own-site.example");
+  w.List("lvwLinks2")->SelectFirstRow();
+  w.Child<QLabel>("MainStatusPanel")->setText("Rebranded PDF saved!");
+  w.Gauge()->SetValue(100);
+  const QString path = QCoreApplication::applicationDirPath() + "/app-window.png";
+  QVERIFY(w.frm.grab().save(path));
+}
+
+QTEST_MAIN(FMainTest)
+#include "FMainTest.moc"
