@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
     resources.getKey("/Font").replaceKey("/F1", font);
-    QPDFObjectHandle dict = QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 595 842] >>");
+    QPDFObjectHandle dict = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] >>");
     dict.replaceKey("/Resources", resources);
     dict.replaceKey("/Contents", PageContent(pdf, page, tagsOnPage, tagCounter));
     const int linksOnPage = links / pages + (page < links % pages ? 1 : 0);
@@ -75,10 +74,11 @@ int main(int argc, char** argv) {
       QPDFObjectHandle annots = QPDFObjectHandle::newArray();
       for (int l = 0; l < linksOnPage; ++l, ++linkCounter) {
         annots.appendItem(pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Annot /Subtype /Link /Rect [50 " + std::to_string(100 + l * 20) +
-            " 200 " + std::to_string(112 + l * 20) + "] /Border [0 0 0] /A << /S /URI /URI "
-            "(https://shop.example.com/buy?ref=AFFILIATE_ID&n=" + std::to_string(linkCounter) +
-            ") >> >>")));
+            "<< /Type /Annot /Subtype /Link /Rect [50 " + std::to_string(100 + l * 20) + " 200 " +
+            std::to_string(112 + l * 20) +
+            "] /Border [0 0 0] /A << /S /URI /URI "
+            "(https://shop.example.com/buy?ref=AFFILIATE_ID&n=" +
+            std::to_string(linkCounter) + ") >> >>")));
       }
       dict.replaceKey("/Annots", annots);
     }

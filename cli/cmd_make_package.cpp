@@ -142,17 +142,17 @@ void CollectText(TPDF& pdf, ContentText& text) {
   text.EndContent();
 }
 
-// The text of the open content and of every template it uses that no earlier page used.
-void CollectContentAndTemplates(TPDF& pdf, ContentText& text, std::set<int32_t>& seenTemplates,
-                                int depth) {
-  CollectText(pdf, text);
+// The text of every template the open content uses that no earlier page used, nested ones
+// included.
+void CollectTemplates(TPDF& pdf, ContentText& text, std::set<int32_t>& seenTemplates, int depth) {
   if (depth > 32) return;
   const int32_t count = pdf.GetTemplCount();
   for (int32_t i = 0; i < count; ++i) {
     if (pdf.EditTemplate(i) == 0) continue;
     const int32_t handle = pdf.GetTemplHandle();
     if (seenTemplates.insert(handle).second) {
-      CollectContentAndTemplates(pdf, text, seenTemplates, depth + 1);
+      CollectText(pdf, text);
+      CollectTemplates(pdf, text, seenTemplates, depth + 1);
     }
     pdf.EndTemplate();
   }
@@ -161,23 +161,28 @@ void CollectContentAndTemplates(TPDF& pdf, ContentText& text, std::set<int32_t>&
 struct Tag {
   std::string text;  // UTF-8, as it stands on the page
   std::string name;
-  int count = 0;     // how often the pattern shows it on the page
+  int count = 0;  // how often the pattern shows it on the page
 };
 
-std::vector<Tag> TagsIn(const std::u16string& pageText, const std::regex& pattern) {
-  const std::string text = UTF16ToSystem(pageText);
+// Tags in the order they first appear in `texts`, each with how often it appears in all of them.
+std::vector<Tag> TagsIn(const std::vector<const std::u16string*>& texts,
+                        const std::regex& pattern) {
   std::vector<Tag> tags;
   std::map<std::string, std::size_t> index;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
-       it != std::sregex_iterator(); ++it) {
-    const std::smatch& match = *it;
-    if (match.length(0) == 0) continue;
-    const std::string tagText = match.str(0);
-    auto [where, added] = index.try_emplace(tagText, tags.size());
-    if (added) {
-      tags.push_back(Tag{tagText, match.size() > 1 && match[1].matched ? match.str(1) : tagText, 0});
+  for (const std::u16string* each : texts) {
+    const std::string text = UTF16ToSystem(*each);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+         it != std::sregex_iterator(); ++it) {
+      const std::smatch& match = *it;
+      if (match.length(0) == 0) continue;
+      const std::string tagText = match.str(0);
+      auto [where, added] = index.try_emplace(tagText, tags.size());
+      if (added) {
+        tags.push_back(
+            Tag{tagText, match.size() > 1 && match[1].matched ? match.str(1) : tagText, 0});
+      }
+      ++tags[where->second].count;
     }
-    ++tags[where->second].count;
   }
   return tags;
 }
@@ -216,9 +221,13 @@ FoundTags FindTags(const MakePackageOptions& options) {
     const bool opened = pdf.EditPage(page) != 0;
     pdf.SetOnErrorProc(nullptr, &ReportErrors);
     if (!opened) break;
-    ContentText text;
-    CollectContentAndTemplates(pdf, text, seenTemplates, 0);
-    for (const Tag& tag : TagsIn(text.Text(), pattern)) {
+    // A run searches a header or footer only once, with the first text looked for on the first
+    // page that uses it; so the tags of templates come first.
+    ContentText pageText;
+    ContentText templateText;
+    CollectText(pdf, pageText);
+    CollectTemplates(pdf, templateText, seenTemplates, 0);
+    for (const Tag& tag : TagsIn({&templateText.Text(), &pageText.Text()}, pattern)) {
       const int32_t count = engine.FindAll(SystemToUTF16(tag.text));
       if (count < tag.count) {
         std::cerr << "warning: page " << page << ": \"" << tag.text << "\" shows " << tag.count

@@ -142,20 +142,31 @@ TEST_P(RunFailureTest, EndsWithTheMessageAFullGaugeAndNoInstanceLeft) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RunFailureTest,
-    ::testing::Values(
-        FailureCase{"BadPage", {Row("[[x]]", "v", "Text", "3x", "", "x")}, nullptr,
-                    "'3x' is not a valid integer value"},
-        FailureCase{"BadHandle", {Row("http://a", "v", "Link", "1", "7 ", "a")}, nullptr,
-                    "'7 ' is not a valid integer value"},
-        FailureCase{"EmptySearchText", {Row("", "v", "Text", "1", "", "x")}, nullptr,
-                    "The search text cannot be an empty string!"},
-        // A failed library call inside the engine ("-1") leaves the status as it was.
-        FailureCase{"EngineLibraryFailure", {Row("[[x]]", "v", "Text", "1", "", "x")},
-                    "pdfInitStack", kStatusReplacing},
-        FailureCase{"ImportFails", {}, "pdfOpenImportFileA",
-                    "Cannot open the rebrandable PDF \"/package/file.dat\""},
-        FailureCase{"OutputFails", {}, "pdfOpenOutputFileA",
-                    "Cannot write the output file \"/out/rebranded.pdf\""}),
+    ::testing::Values(FailureCase{"BadPage",
+                                  {Row("[[x]]", "v", "Text", "3x", "", "x")},
+                                  nullptr,
+                                  "'3x' is not a valid integer value"},
+                      FailureCase{"BadHandle",
+                                  {Row("http://a", "v", "Link", "1", "7 ", "a")},
+                                  nullptr,
+                                  "'7 ' is not a valid integer value"},
+                      FailureCase{"EmptySearchText",
+                                  {Row("", "v", "Text", "1", "", "x")},
+                                  nullptr,
+                                  "The search text cannot be an empty string!"},
+                      // A failed library call inside the engine ("-1") leaves the status as it was.
+                      FailureCase{"EngineLibraryFailure",
+                                  {Row("[[x]]", "v", "Text", "1", "", "x")},
+                                  "pdfInitStack",
+                                  kStatusReplacing},
+                      FailureCase{"ImportFails",
+                                  {},
+                                  "pdfOpenImportFileA",
+                                  "Cannot open the rebrandable PDF \"/package/file.dat\""},
+                      FailureCase{"OutputFails",
+                                  {},
+                                  "pdfOpenOutputFileA",
+                                  "Cannot write the output file \"/out/rebranded.pdf\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RunTest, MissingLibraryShowsTheBindingMessage) {
@@ -222,7 +233,8 @@ TEST(StrToIntTest, AcceptsDecimalIntegersOnly) {
           try {
             StrToInt(bad);
           } catch (const std::runtime_error& error) {
-            EXPECT_EQ(std::string(error.what()), "'" + std::string(bad) + "' is not a valid integer value");
+            EXPECT_EQ(std::string(error.what()),
+                      "'" + std::string(bad) + "' is not a valid integer value");
             throw;
           }
         },

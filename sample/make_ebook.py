@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Makes the sample e-book "Grow Your Audience" (sample/ebook/ebook.pdf) with ReportLab.
+"""Makes the sample e-book "Grow Your Audience" (sample/ebook.pdf) with ReportLab.
 
-    /usr/bin/python3 sample/ebook/make_ebook.py sample/ebook/ebook.pdf
+    /usr/bin/python3 sample/make_ebook.py sample/ebook.pdf
 
 Tags ([[NAME]]) stand in running text, headings, bold and italic text, a footer drawn on every
 page from one form XObject, and a link whose address carries the token AFFILIATE_ID.

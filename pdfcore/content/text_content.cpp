@@ -1,0 +1,410 @@
+#include "content/text_content.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <set>
+#include <stdexcept>
+
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFObjGen.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+namespace pdfcore::content {
+
+namespace {
+
+// Decoded content of one page or form; a compression bomb stops here.
+constexpr size_t kMaxContentBytes = size_t{256} << 20;
+
+// Appends a stream's decoded data to a string, up to a limit shared by all streams of a content.
+class BoundedAppend final : public Pipeline {
+ public:
+  BoundedAppend(std::string& out, size_t limit)
+      : Pipeline("content data", nullptr), out_(out), limit_(limit) {}
+  void write(unsigned char const* data, size_t len) override {
+    if (len > limit_ - std::min(limit_, out_.size())) {
+      throw std::length_error("content stream larger than " + std::to_string(limit_ >> 20) + " MB");
+    }
+    out_.append(reinterpret_cast<const char*>(data), len);
+  }
+  void finish() override {}
+
+ private:
+  std::string& out_;
+  size_t limit_;
+};
+
+// Appends the decoded data of `stream`; false (and what could be read) when it fails.
+bool AppendStreamData(QPDFObjectHandle stream, std::string& out, std::string& error) {
+  BoundedAppend sink(out, kMaxContentBytes);
+  try {
+    if (stream.pipeStreamData(&sink, 0, qpdf_dl_generalized, true)) return true;
+    error = "undecodable stream data";
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  return false;
+}
+
+float ToFloat(double value) {
+  if (std::isnan(value)) return 0.0f;
+  return static_cast<float>(
+      std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
+
+// A TJ number as PDF writes it: no exponent, trailing zeros dropped.
+std::string FormatNumber(double value) {
+  value = std::clamp(value, -1e12, 1e12);
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4f", value);
+  std::string text = buffer;
+  while (!text.empty() && text.back() == '0') text.pop_back();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  if (text == "-0" || text.empty()) text = "0";
+  return text;
+}
+
+std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, size_t>> ranges,
+                       const std::vector<std::string>& replacements);
+
+}  // namespace
+
+TextContent::TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, ColorTable& colors,
+                         ErrorSink& errors)
+    : pdf_(pdf), owner_(owner), fonts_(fonts), reporter_(errors), colors_(colors, reporter_) {
+  loaded_ = LoadContent();
+}
+
+bool TextContent::LoadContent() {
+  try {
+    if (owner_.isStream()) {
+      isForm_ = true;
+      resources_ = owner_.getDict().getKey("/Resources");
+      std::string error;
+      if (!AppendStreamData(owner_, data_, error)) {
+        reporter_.Sink().Report(0, "Form content unreadable: " + error, PDF_E_WARNING | PDF_E_FILE);
+        damaged_ = true;
+      }
+      return true;
+    }
+    if (!owner_.isDictionary()) {
+      reporter_.Sink().Report(0, "Content owner is neither a page nor a form",
+                              PDF_E_FATAL | PDF_E_VALUE);
+      return false;
+    }
+    QPDFPageObjectHelper page(owner_);
+    resources_ = page.getAttribute("/Resources", false);
+    QPDFObjectHandle contents = owner_.getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isStream()) {
+      streams.push_back(contents);
+    } else if (contents.isArray()) {
+      streams = contents.getArrayAsVector();
+    }
+    for (QPDFObjectHandle& stream : streams) {
+      if (!stream.isStream()) continue;
+      // Streams of one page are one content; white space keeps tokens apart at the joins.
+      if (!data_.empty()) data_ += '\n';
+      std::string error;
+      if (!AppendStreamData(stream, data_, error)) {
+        reporter_.Sink().Report(0, "Page content stream unreadable: " + error,
+                                PDF_E_WARNING | PDF_E_FILE);
+        damaged_ = true;
+      }
+    }
+    return true;
+  } catch (const std::exception& e) {
+    reporter_.Sink().Report(0, std::string("Content unreadable: ") + e.what(),
+                            PDF_E_FATAL | PDF_E_FILE);
+    return false;
+  }
+}
+
+std::unique_ptr<Interpreter> TextContent::NewInterpreter(std::string_view data,
+                                                         Interpreter::Hooks hooks) {
+  return std::make_unique<Interpreter>(data, resources_, fonts_, colors_, reporter_,
+                                       std::move(hooks));
+}
+
+void TextContent::ResetRecord(TPDFStack& record) {
+  const TPDFMatrix identity{1, 0, 0, 1, 0, 0};
+  ColorValue black;
+  record.ctm = identity;
+  record.tm = identity;
+  record.FontSize = 0;
+  record.DrawMode = 0;
+  record.FillColorSpace = PDF_CS_DEVICE_GRAY;
+  record.FillColor = colors_.ColorToken(black);
+  record.StrokeColorSpace = PDF_CS_DEVICE_GRAY;
+  record.StrokeColor = record.FillColor;
+  record.TextIndicator = 0;
+  record.Kerning = nullptr;
+  record.KerningCount = 0;
+  record.TextWidth = 0;
+  record.Font = nullptr;
+  record.SpaceWidth = 0;
+  record.DeleteKerningAt = 0;
+  record.Internal = this;
+}
+
+bool TextContent::Restart(TPDFStack& record) {
+  kerning_.clear();
+  texts_.clear();
+  haveLast_ = false;
+  lastEdit_ = -1;
+  ResetRecord(record);
+  if (!loaded_) return false;
+  if (!edits_.empty()) {
+    // Removals made so far become part of the content the new pass reads; they are still
+    // waiting to be stored.
+    data_ = EditedContent();
+    edits_.clear();
+    changed_ = true;
+  }
+  interpreter_ = NewInterpreter(data_, {});
+  return true;
+}
+
+bool TextContent::Next(TPDFStack& record) {
+  kerning_.clear();
+  texts_.clear();
+  haveLast_ = false;
+  lastEdit_ = -1;
+  if (interpreter_ && interpreter_->NextText(last_)) {
+    haveLast_ = true;
+    FillRecord(last_, record);
+    return true;
+  }
+  interpreter_.reset();
+  record.TextIndicator = 0;
+  record.Kerning = nullptr;
+  record.KerningCount = 0;
+  record.DeleteKerningAt = 0;
+  return false;
+}
+
+void TextContent::FillRecord(const TextShow& show, TPDFStack& record) {
+  const GraphicsState& s = show.state;
+  record.ctm = ToAbi(s.ctm);
+  record.tm = ToAbi(show.textMatrix);
+  record.FontSize = s.fontSize;
+  record.DrawMode = s.renderMode;
+  record.FillColorSpace = s.fill.space;
+  record.FillColor = colors_.ColorToken(s.fill);
+  record.StrokeColorSpace = s.stroke.space;
+  record.StrokeColor = colors_.ColorToken(s.stroke);
+  record.TextIndicator = 1;
+
+  size_t units = 0;
+  for (const ShownPiece& piece : show.pieces) units += piece.text.size();
+  texts_.reserve(units + 1);  // no reallocation below: the kerning array points into it
+  texts_.push_back(0);        // a valid pointer for empty pieces
+  kerning_.reserve(show.pieces.size());
+  for (const ShownPiece& piece : show.pieces) {
+    TPDFKerning kerning{};
+    kerning.Advance = ToFloat(piece.advance);
+    kerning.Width = ToFloat(piece.width);
+    kerning.Length = static_cast<int32_t>(std::min<size_t>(piece.text.size(), INT32_MAX));
+    size_t start = texts_.size();
+    for (char16_t unit : piece.text) texts_.push_back(static_cast<PDF_WCHAR>(unit));
+    kerning.Text = piece.text.empty() ? texts_.data() : texts_.data() + start;
+    kerning_.push_back(kerning);
+  }
+  record.Kerning = kerning_.empty() ? nullptr : kerning_.data();
+  record.KerningCount = static_cast<int32_t>(std::min<size_t>(kerning_.size(), INT32_MAX));
+  record.TextWidth = ToFloat(show.textWidth);
+  record.Font = s.font;
+  record.SpaceWidth = ToFloat(show.spaceWidth);
+  record.DeleteKerningAt = 0;
+  record.Internal = this;
+
+  lastState_.font = s.font;
+  lastState_.fontSize = s.fontSize;
+  lastState_.charSpacing = s.charSpacing;
+  lastState_.wordSpacing = s.wordSpacing;
+  lastState_.horizontalScale = s.horizontalScale;
+  lastState_.renderMode = s.renderMode;
+}
+
+std::string TextContent::Removal(const TextShow& show, size_t fromPiece, size_t& begin,
+                                 size_t& end) const {
+  double displacement = 0;
+  for (size_t i = fromPiece; i < show.pieces.size(); ++i) {
+    displacement += show.pieces[i].width - show.pieces[i].advance;
+  }
+  const double scale = show.state.fontSize * show.state.horizontalScale;
+  // The removed text becomes a TJ number that moves the pen by the same amount.
+  std::string shift;
+  if (displacement != 0 && scale != 0) shift = FormatNumber(-displacement * 1000 / scale);
+
+  if (show.kind == ShowKind::kShowArray) {
+    begin = show.pieces[fromPiece].removeFrom;
+    end = show.arrayClose;
+    return shift.empty() ? std::string(" ") : " " + shift + " ";
+  }
+  begin = show.operandsBegin;
+  end = show.operatorEnd;
+  std::string shown = shift.empty() ? std::string() : " [" + shift + "] TJ";
+  switch (show.kind) {
+    case ShowKind::kNextLineShow:
+      return " T*" + shown + " ";
+    case ShowKind::kSpacingNextLineShow:
+      // " also sets the word and character spacing for what follows.
+      return " " + show.wordSpacingText + " Tw " + show.charSpacingText + " Tc T*" + shown + " ";
+    default:
+      return shown + " ";
+  }
+}
+
+bool TextContent::RemoveText(const TPDFStack& record) {
+  if (record.Internal != this || !haveLast_) {
+    reporter_.Sink().Report(0, "No text record to remove", PDF_E_WARNING | PDF_E_VALUE);
+    return false;
+  }
+  const size_t from = record.DeleteKerningAt > 0 ? static_cast<size_t>(record.DeleteKerningAt) : 0;
+  if (from >= last_.pieces.size()) return true;  // nothing from there on
+  const double scale = last_.state.fontSize * last_.state.horizontalScale;
+  if (scale == 0) {
+    // Text of size 0 (or squeezed to no width) shows nothing; its spacing can't be written
+    // as a TJ number, so it stays as it is.
+    reporter_.Once("remove-size-0", 0, "Text of size 0 left in place", PDF_E_NOTICE);
+    return true;
+  }
+  Edit edit;
+  edit.replacement = Removal(last_, from, edit.begin, edit.end);
+  if (lastEdit_ >= 0) {
+    // Removing again from the same record: the larger cut holds.
+    if (from < lastEditFrom_) {
+      edits_[static_cast<size_t>(lastEdit_)] = std::move(edit);
+      lastEditFrom_ = from;
+    }
+    return true;
+  }
+  lastEditFrom_ = from;
+  lastEdit_ = static_cast<long>(edits_.size());
+  edits_.push_back(std::move(edit));
+  return true;
+}
+
+void TextContent::AppendOperators(const std::string& operators) {
+  appended_ += operators;
+  if (!appended_.empty() && appended_.back() != '\n') appended_ += '\n';
+}
+
+namespace {
+
+std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, size_t>> ranges,
+                       const std::vector<std::string>& replacements) {
+  std::vector<size_t> order(ranges.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return ranges[x].first < ranges[y].first; });
+  std::string out;
+  out.reserve(data.size());
+  size_t copied = 0;
+  for (size_t index : order) {
+    auto [begin, end] = ranges[index];
+    if (begin < copied || end < begin || end > data.size()) continue;  // overlapping: skip
+    out.append(data, copied, begin - copied);
+    out += replacements[index];
+    copied = end;
+  }
+  out.append(data, copied, std::string::npos);
+  return out;
+}
+
+}  // namespace
+
+std::string TextContent::EditedContent() const {
+  std::vector<std::pair<size_t, size_t>> ranges;
+  std::vector<std::string> replacements;
+  for (const Edit& edit : edits_) {
+    ranges.emplace_back(edit.begin, edit.end);
+    replacements.push_back(edit.replacement);
+  }
+  return ApplyEdits(data_, std::move(ranges), replacements);
+}
+
+std::string TextContent::WrapWithAdditions(const std::string& edited) {
+  // The additions must start from the content's initial graphics state. A Q without its q
+  // would pop the wrapping q early, so such Q (which viewers ignore) are left out; q left
+  // open and a text object left open are closed before the wrapping Q.
+  std::string out = "q\n";
+  out.reserve(edited.size() + appended_.size() + 64);
+  size_t copied = 0;
+  Interpreter::Hooks hooks;
+  hooks.unmatchedRestore = [&](size_t begin, size_t end) {
+    out.append(edited, copied, begin - copied);
+    copied = end;
+  };
+  auto scan = NewInterpreter(edited, std::move(hooks));
+  scan->RunToEnd();
+  size_t completeEnd = std::max(copied, std::min(scan->CompleteEnd(), edited.size()));
+  out.append(edited, copied, completeEnd - copied);
+  out += '\n';
+  if (scan->InTextObject()) out += "ET\n";
+  for (size_t i = 0; i < scan->OpenSaves(); ++i) out += "Q\n";
+  out += "Q\n";
+  out += appended_;
+  return out;
+}
+
+bool TextContent::Store(const std::string& data) {
+  try {
+    if (isForm_) {
+      owner_.replaceStreamData(data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    } else {
+      owner_.replaceKey("/Contents", pdf_.newStream(data));
+    }
+    return true;
+  } catch (const std::exception& e) {
+    reporter_.Sink().Report(0, std::string("Content could not be stored: ") + e.what(),
+                            PDF_E_FATAL | PDF_E_VALUE);
+    return false;
+  }
+}
+
+bool TextContent::Flush() {
+  if (!loaded_) return false;
+  if (edits_.empty() && appended_.empty() && !changed_) return true;
+  if (damaged_) {
+    // Storing would replace data that could not be read by what could: content would be lost.
+    reporter_.Sink().Report(0, "Content not stored: part of it could not be read",
+                            PDF_E_FATAL | PDF_E_FILE);
+    return false;
+  }
+  std::string edited = EditedContent();
+  std::string stored = appended_.empty() ? std::move(edited) : WrapWithAdditions(edited);
+  if (!Store(stored)) return false;
+  // The pass under way read the old bytes; it ends here, and the next Restart reads these.
+  interpreter_.reset();
+  data_ = std::move(stored);
+  usedTemplates_.reset();
+  edits_.clear();
+  appended_.clear();
+  changed_ = false;
+  haveLast_ = false;
+  lastEdit_ = -1;
+  return true;
+}
+
+std::vector<QPDFObjectHandle> TextContent::UsedTemplates() {
+  // Asked for on every template walk; the forms drawn change only when the content is stored.
+  if (usedTemplates_) return *usedTemplates_;
+  std::vector<QPDFObjectHandle> forms;
+  if (!loaded_) return forms;
+  std::set<QPDFObjGen> seen;
+  Interpreter::Hooks hooks;
+  hooks.formDrawn = [&](QPDFObjectHandle form) {
+    if (seen.insert(form.getObjGen()).second) forms.push_back(form);
+  };
+  auto scan = NewInterpreter(data_, std::move(hooks));
+  scan->RunToEnd();
+  usedTemplates_ = forms;
+  return forms;
+}
+
+}  // namespace pdfcore::content

@@ -1,0 +1,81 @@
+#include "textout/resources.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace pdfcore {
+namespace {
+
+constexpr int kMaxParentDepth = 64;  // page trees deeper than this are damaged or cyclic
+
+bool IsPage(QPDFObjectHandle owner) {
+  return owner.isDictionary() && !owner.isStream() &&
+         owner.getKey("/Type").isNameAndEquals("/Page");
+}
+
+QPDFObjectHandle InheritedResources(QPDFObjectHandle page) {
+  QPDFObjectHandle node = page.getKey("/Parent");
+  for (int depth = 0; depth < kMaxParentDepth && node.isDictionary(); ++depth) {
+    QPDFObjectHandle resources = node.getKey("/Resources");
+    if (resources.isDictionary()) return resources;
+    node = node.getKey("/Parent");
+  }
+  return QPDFObjectHandle::newNull();
+}
+
+bool SameObject(QPDFObjectHandle a, QPDFObjectHandle b) {
+  if (a.isIndirect() || b.isIndirect()) {
+    return a.isIndirect() && b.isIndirect() && a.getObjGen() == b.getObjGen();
+  }
+  return a.unparse() == b.unparse();
+}
+
+}  // namespace
+
+QPDFObjectHandle EditableResources(QPDFObjectHandle owner) {
+  QPDFObjectHandle holder = owner.isStream() ? owner.getDict() : owner;
+  QPDFObjectHandle resources = holder.getKey("/Resources");
+  if (resources.isDictionary()) return resources;
+  QPDFObjectHandle inherited =
+      IsPage(owner) ? InheritedResources(owner) : QPDFObjectHandle::newNull();
+  resources =
+      inherited.isDictionary() ? inherited.shallowCopy() : QPDFObjectHandle::newDictionary();
+  holder.replaceKey("/Resources", resources);
+  return holder.getKey("/Resources");
+}
+
+std::string ResourceName(QPDFObjectHandle resources, const std::string& category,
+                         QPDFObjectHandle object, std::string_view prefix) {
+  QPDFObjectHandle entries = resources.getKey(category);
+  if (!entries.isDictionary()) {
+    resources.replaceKey(category, QPDFObjectHandle::newDictionary());
+    entries = resources.getKey(category);
+  }
+  for (auto [key, value] : entries.ditems()) {
+    if (SameObject(value, object)) return key;
+  }
+  for (int n = 1;; ++n) {
+    std::string name = "/" + std::string(prefix) + std::to_string(n);
+    if (!entries.hasKey(name)) {
+      entries.replaceKey(name, object);
+      return name;
+    }
+  }
+}
+
+std::string FormatNumber(double value) {
+  if (!std::isfinite(value)) return "0";
+  char buffer[64];
+  auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
+  if (error != std::errc()) return "0";
+  std::string text(buffer, end);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  if (text == "-0") text = "0";
+  return text;
+}
+
+}  // namespace pdfcore
