@@ -484,6 +484,9 @@ void CPDFEditText::ApplyAdvance(TPDFMatrix& M, const TPDFKerning& piece) {
     ++Cursor;
     return;
   }
+  // Kerning between two characters of the replaced text went with those characters; applied
+  // after the new value it would shift the rest of the line.
+  if (InsideOccurrence()) return;
   Translate(M, -static_cast<double>(piece.Advance));
 }
 
@@ -492,8 +495,11 @@ void CPDFEditText::ApplyGap(TPDFMatrix& M, double dx, double tol) {
     ++Cursor;
     return;
   }
+  if (InsideOccurrence()) return;
   Translate(M, dx);
 }
+
+bool CPDFEditText::InsideOccurrence() const { return CursorChar() != 0; }
 
 void CPDFEditText::ReEmitPiece(TPDFMatrix& M, const TPDFKerning& piece) {
   ApplyAdvance(M, piece);

@@ -71,6 +71,8 @@ class CPDFEditText {
   int32_t SkipMatched(const TPDFKerning& piece, int32_t from);
   void ApplyAdvance(TPDFMatrix& M, const TPDFKerning& piece);
   void ApplyGap(TPDFMatrix& M, double dx, double tol);
+  // True while the characters of an occurrence are being dropped (its rest lies ahead).
+  bool InsideOccurrence() const;
   void ReEmitPiece(TPDFMatrix& M, const TPDFKerning& piece);
   void RemoveWholeRecord();
 

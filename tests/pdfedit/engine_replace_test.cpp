@@ -132,6 +132,25 @@ TEST_F(Replace, LastRecordOfTheOccurrenceKeepsItsCharactersAfterIt) {
   EXPECT_THAT(Written(), ElementsAre(At("N", 0), At("yz", 10)));
 }
 
+TEST_F(Replace, KerningInsideTheOccurrenceGoesWithItsCharacters) {
+  // '[[x' and ']]' kerned apart by 1.5 inside one record, then the rest of the line: the rest
+  // follows the new value directly, without the kerning of the text it replaces.
+  fakepdf::ScriptRecord r = Rec(0, 0);
+  r.Piece(u"[[x", 30, 0);
+  r.Piece(u"]] rest", 70, -1.5f);
+  Page(r);
+  Run(u"[[x]]", u"N", 1);
+  EXPECT_THAT(Written(), ElementsAre(At("N", 0, 0), At(" rest", 10, 0)));
+}
+
+TEST_F(Replace, OverlapBetweenRecordsOfTheOccurrenceGoesWithItsCharacters) {
+  // A producer that cuts a word at a kerning pair overlaps the two records a little.
+  Page(Rec(u"[[AV", 0));
+  Page(Rec(u"A]] rest", 39));
+  Run(u"[[AVA]]", u"N", 1);
+  EXPECT_THAT(Written(), ElementsAre(At("N", 0), At(" rest", 10)));
+}
+
 TEST_F(Replace, ThreeOccurrencesOnOneLineInThreeRecords) {
   Page(Rec(u"[[x]]", 0));
   Page(Rec(u"[[x]]", 60));
