@@ -48,14 +48,21 @@ struct RunResources {
 };
 
 void ReplaceVariable(TPDF& pdf, CPDFEditText& engine, const TFormat& record) {
-  pdf.EditPage(StrToInt(record.Page));
+  // A page that can't be opened or a link that can't be changed would leave its variable in
+  // the output; saving it as if rebranded would report a failure as success.
+  if (pdf.EditPage(StrToInt(record.Page)) == 0) {
+    throw std::runtime_error(WithLibraryReason("Cannot open page " + record.Page));
+  }
   if (IsTextKind(record.Kind)) {
     if (engine.FindAll(SystemToUTF16(record.TaggedText)) > 0) {
       engine.ReplaceAll(SystemToUTF16(record.Value));
     }
   } else {
     const std::string target = SubstituteText(record.TaggedText, record.Value, record.VariableName);
-    pdf.ChangeLinkAnnot(StrToInt(record.LinkHandle), SystemToUTF8(target));
+    if (pdf.ChangeLinkAnnot(StrToInt(record.LinkHandle), SystemToUTF8(target)) < 0) {
+      throw std::runtime_error(WithLibraryReason("Cannot change link " + record.LinkHandle +
+                                                 " on page " + record.Page));
+    }
   }
   pdf.EndPage();
 }

@@ -21,6 +21,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include "core/links.h"
+#include "textout/text_output.h"
 
 namespace pdfcore {
 
@@ -562,6 +563,8 @@ int32_t Instance::CloseFile() {
                    PDF_E_FATAL);
   }
   try {
+    // Fonts of written text are subset only now, when every glyph they must hold is known.
+    FinalizeFonts(*document_, Errors());
     WriteAtomically(*document_, outputPath_);
   } catch (const PdfError&) {
     throw;

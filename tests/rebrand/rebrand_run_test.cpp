@@ -166,7 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"OutputFails",
                                   {},
                                   "pdfOpenOutputFileA",
-                                  "Cannot write the output file \"/out/rebranded.pdf\""}),
+                                  "Cannot write the output file \"/out/rebranded.pdf\""},
+                      FailureCase{"PageCannotBeOpened",
+                                  {Row("[[x]]", "v", "Text", "9", "", "x")},
+                                  "pdfEditPage",
+                                  "Cannot open page 9"},
+                      FailureCase{"LinkCannotBeChanged",
+                                  {Row("http://a", "v", "Link", "1", "99", "a")},
+                                  "pdfChangeLinkAnnot",
+                                  "Cannot change link 99 on page 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RunTest, MissingLibraryShowsTheBindingMessage) {
