@@ -1,0 +1,72 @@
+// The content-stream interpreter and text decoding: fuzzed bytes as the content of a page
+// whose resources hold the real fonts of a fixture (simple, Type1 and TrueType embedded) and
+// a form XObject, read record by record as the engine does, with an edit and a flush.
+#include <cstdlib>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include "core/color_table.h"
+#include "core/content_editor.h"
+#include "core/errors.h"
+#include "core/font_cache.h"
+#include "fuzz_support.h"
+
+namespace {
+
+constexpr int kMaxRecords = 4096;
+
+// The fixture's first page with its fonts, and a form XObject that draws text too.
+QPDFObjectHandle FuzzPage(QPDF& pdf) {
+  pdf.processFile(CORVELLA_FIXTURES_DIR "/fonts/reportlab_fonts.pdf");
+  QPDFObjectHandle page = QPDFPageDocumentHelper(pdf).getAllPages().at(0).getObjectHandle();
+  QPDFObjectHandle resources = page.getKey("/Resources");
+  if (!resources.isDictionary()) {
+    resources = QPDFObjectHandle::newDictionary();
+    page.replaceKey("/Resources", resources);
+  }
+  QPDFObjectHandle form = QPDFObjectHandle::newStream(&pdf, "BT /F1 12 Tf (form) Tj ET");
+  form.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+  form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+  form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 100 100]"));
+  form.getDict().replaceKey("/Resources", resources);
+  QPDFObjectHandle xobjects = resources.getKey("/XObject");
+  if (!xobjects.isDictionary()) {
+    xobjects = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", xobjects);
+  }
+  xobjects.replaceKey("/Fm0", form);
+  return page;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static QPDF pdf;
+  static QPDFObjectHandle page = FuzzPage(pdf);
+  static pdfcore::NullErrorSink errors;
+  static pdfcore::FontCache fonts(errors);  // fonts load once, as in a document
+  page.replaceKey("/Contents",
+                  QPDFObjectHandle::newStream(&pdf, std::string(fuzz::AsText(data, size))));
+
+  pdfcore::ColorTable colors;
+  pdfcore::ContentEditor editor(pdf, page, fonts, colors, errors);
+  TPDFStack record{};
+  if (!editor.Restart(record)) return 0;
+  int records = 0;
+  bool removed = false;
+  while (editor.Next(record)) {
+    if (++records > kMaxRecords) break;
+    // Remove the second record, from its second piece when it has one.
+    if (records == 2) {
+      record.DeleteKerningAt = record.KerningCount > 1 ? 1 : 0;
+      removed = editor.RemoveText(record);
+    }
+  }
+  editor.UsedTemplates();
+  if (removed) {
+    editor.AppendOperators("BT /F1 10 Tf 0 0 Td (new) Tj ET");
+    editor.Flush();
+  }
+  return 0;
+}
