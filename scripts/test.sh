@@ -15,6 +15,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCORVELLA_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
+# fontconfig keeps what its first load allocates for the life of the process (tests/lsan.supp).
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 bash scripts/fuzz.sh --seconds 20
