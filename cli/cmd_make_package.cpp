@@ -23,6 +23,7 @@
 #include "commands.h"
 #include "md5.h"
 #include "pdf_edit_text.h"
+#include "text_geometry.h"
 
 namespace {
 
@@ -96,11 +97,10 @@ MakePackageOptions ParseMakePackageOptions(const std::vector<std::string>& argum
 class ContentText {
  public:
   void Add(const TPDFStack& record) {
-    const double a = record.tm.a * record.ctm.a + record.tm.b * record.ctm.c;
-    const double b = record.tm.a * record.ctm.b + record.tm.b * record.ctm.d;
-    const double x = record.tm.e * record.ctm.a + record.tm.f * record.ctm.c + record.ctm.e;
-    const double y = record.tm.e * record.ctm.b + record.tm.f * record.ctm.d + record.ctm.f;
-    const double halfSpace = std::abs(record.SpaceWidth) * std::hypot(a, b) * 0.5;
+    const TPDFMatrix textRendering = MulMatrix(record.ctm, record.tm);
+    const auto [x, y] = Transform(textRendering, 0, 0);
+    const double halfSpace =
+        std::abs(record.SpaceWidth) * std::hypot(textRendering.a, textRendering.b) * 0.5;
     if (!text_.empty()) {
       const double dy = std::abs(y - lastY_);
       const double dx = x - lastX_;
@@ -112,14 +112,15 @@ class ContentText {
     }
     for (int32_t k = 0; k < record.KerningCount; ++k) {
       const TPDFKerning& piece = record.Kerning[k];
-      if (k > 0 && piece.Advance < -record.SpaceWidth / 2) text_ += u' ';
+      if (k > 0 && IsKerningGap(piece.Advance, record.SpaceWidth)) text_ += u' ';
       if (piece.Text != nullptr && piece.Length > 0) {
         text_.append(reinterpret_cast<const char16_t*>(piece.Text),
                      static_cast<std::size_t>(piece.Length));
       }
     }
-    lastX_ = x + a * record.TextWidth;
-    lastY_ = y + b * record.TextWidth;
+    const auto [endX, endY] = Transform(textRendering, record.TextWidth, 0);
+    lastX_ = endX;
+    lastY_ = endY;
   }
   void EndContent() {
     if (!text_.empty() && text_.back() != u'\n') text_ += u'\n';
