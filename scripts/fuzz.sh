@@ -40,6 +40,8 @@ echo "fuzz build: $(( $(date +%s) - start )) s"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# fontconfig keeps its first configuration for the life of the process.
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 failed=()
 for target in "${targets[@]}"; do
   work="$build/fuzz-work/$target"
