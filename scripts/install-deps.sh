@@ -12,7 +12,7 @@ packages=(
   # the desktop window
   qt6-base-dev
   # tests: unit tests and independent judges of PDF output
-  libgtest-dev libgmock-dev qpdf poppler-utils xvfb
+  libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
   # fuzzing (scripts/fuzz.sh): libFuzzer's runtime
   libclang-rt-14-dev
 )

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
 #include "RebrandRun.h"
 #include "UGeneral.h"
 #include "hostile_pdf.h"
@@ -137,12 +138,16 @@ std::string Describe(const Outcome& outcome) {
 }
 
 // A page with a line of Helvetica text holding the tag and a link annotation with a URI.
-// `extraPage` and `contentOverride` let a case put its hostile part in place.
+// The fields let a case put its hostile part in place.
 struct GoodDocument {
   std::string pageExtra;  // more keys for the page dictionary
   std::string fontExtra;  // more keys for the font dictionary
   std::string content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj ET";
   std::string xobjects;  // the /XObject resource dictionary body
+  std::string fonts;     // more entries of the /Font resource dictionary
+  std::string catalogExtra;
+  std::string linkActionExtra;
+  std::string pageCount = "1";
 };
 
 std::string MakeDocument(const GoodDocument& spec, RawPdf& pdf) {
@@ -155,13 +160,14 @@ std::string MakeDocument(const GoodDocument& spec, RawPdf& pdf) {
   int content = pdf.AddStream("", spec.content);
   int link = pdf.Add(
       "<< /Type /Annot /Subtype /Link /Rect [72 690 200 720] /Border [0 0 0] "
-      "/A << /S /URI /URI (https://example.com/{id}) >> >>");
+      "/A << /S /URI /URI (https://example.com/{id}) " +
+      spec.linkActionExtra + " >> >>");
   int page = pdf.Add("<< /Type /Page /Parent " + Ref(pages) + " /MediaBox [0 0 612 792] " +
-                     "/Resources << /Font << /F1 " + Ref(font) + " >> /XObject << " +
-                     spec.xobjects + " >> >> /Contents " + Ref(content) + " /Annots [" + Ref(link) +
-                     "] " + spec.pageExtra + " >>");
-  pdf.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pages) + " >>");
-  pdf.Set(pages, "<< /Type /Pages /Kids [" + Ref(page) + "] /Count 1 >>");
+                     "/Resources << /Font << /F1 " + Ref(font) + " " + spec.fonts +
+                     " >> /XObject << " + spec.xobjects + " >> >> /Contents " + Ref(content) +
+                     " /Annots [" + Ref(link) + "] " + spec.pageExtra + " >>");
+  pdf.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pages) + " " + spec.catalogExtra + " >>");
+  pdf.Set(pages, "<< /Type /Pages /Kids [" + Ref(page) + "] /Count " + spec.pageCount + " >>");
   return pdf.Bytes(catalog);
 }
 
@@ -384,6 +390,184 @@ std::string HugeToUnicodeDestination() {
   return MakeDocument(spec, pdf);
 }
 
+// `size` bytes of `fill` after `prefix`, deflated: a few hundred kilobytes that inflate to
+// far more than any real page holds.
+std::string DeflateBomb(const std::string& prefix, size_t size, char fill = ' ') {
+  z_stream z{};
+  if (deflateInit(&z, Z_BEST_COMPRESSION) != Z_OK) throw std::runtime_error("deflateInit");
+  std::string out(size / 512 + prefix.size() + 4096, '\0');
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  std::string chunk = prefix;
+  size_t left = size;
+  int flush = Z_NO_FLUSH;
+  while (flush != Z_FINISH) {
+    const size_t piece = std::min(left, size_t{1} << 20);
+    chunk.append(piece, fill);
+    left -= piece;
+    flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+    z.next_in = reinterpret_cast<Bytef*>(chunk.data());
+    z.avail_in = static_cast<uInt>(chunk.size());
+    if (deflate(&z, flush) == Z_STREAM_ERROR || z.avail_in != 0) {
+      throw std::runtime_error("deflate");
+    }
+    chunk.clear();
+  }
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+std::string FlateStream(const std::string& dict, const std::string& deflated) {
+  return "<< " + dict + " /Filter /FlateDecode /Length " + std::to_string(deflated.size()) +
+         " >>\nstream\n" + deflated + "\nendstream";
+}
+
+// The page's content inflates to 1 GiB: the tag line first, then blanks.
+std::string FlateBombContent() {
+  RawPdf pdf;
+  int catalog = pdf.Reserve();
+  int pages = pdf.Reserve();
+  int font = pdf.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int content = pdf.Add(FlateStream(
+      "", DeflateBomb("BT /F1 12 Tf 72 700 Td (Hello world) Tj ET\n", size_t{1} << 30)));
+  int page = pdf.Add("<< /Type /Page /Parent " + Ref(pages) +
+                     " /MediaBox [0 0 612 792] /Resources << /Font << /F1 " + Ref(font) +
+                     " >> >> /Contents " + Ref(content) + " >>");
+  pdf.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pages) + " >>");
+  pdf.Set(pages, "<< /Type /Pages /Kids [" + Ref(page) + "] /Count 1 >>");
+  return pdf.Bytes(catalog);
+}
+
+// An image that inflates to 1 GiB, drawn by the page: the run never needs its pixels, and
+// writing the document must not need them either.
+std::string FlateBombImage() {
+  RawPdf pdf;
+  int image = pdf.Add(FlateStream(
+      "/Type /XObject /Subtype /Image /Width 32768 /Height 32768 /ColorSpace /DeviceRGB "
+      "/BitsPerComponent 8",
+      DeflateBomb("", size_t{1} << 30, '\0')));
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj ET q 100 0 0 100 0 0 cm /Im0 Do Q";
+  spec.xobjects = "/Im0 " + Ref(image);
+  return MakeDocument(spec, pdf);
+}
+
+std::string HugePredictorColumns() {
+  RawPdf pdf;
+  std::string data = "BT /F1 12 Tf 72 700 Td (Hello world) Tj ET";
+  int image = pdf.Add(FlateStream(
+      "/Type /XObject /Subtype /Form /BBox [0 0 10 10] /DecodeParms << /Predictor 12 /Colors 4 "
+      "/BitsPerComponent 16 /Columns 2147483647 >>",
+      DeflateBomb(data, 16)));
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj ET /Fm0 Do";
+  spec.xobjects = "/Fm0 " + Ref(image);
+  return MakeDocument(spec, pdf);
+}
+
+// Form k draws form k+1 twice, 48 levels deep: no loop, but 2^48 paths to the last form.
+std::string ExponentialForms() {
+  RawPdf pdf;
+  constexpr int kLevels = 48;
+  int font = pdf.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  std::vector<int> forms;
+  for (int i = 0; i < kLevels; ++i) forms.push_back(pdf.Reserve());
+  for (int i = 0; i < kLevels; ++i) {
+    const bool last = i + 1 == kLevels;
+    std::string data = last ? "BT /F1 12 Tf 0 0 Td (Hello deep) Tj ET" : "/N Do /N Do";
+    std::string next =
+        last ? "" : "/XObject << /N " + Ref(forms[static_cast<size_t>(i + 1)]) + " >>";
+    pdf.Set(forms[static_cast<size_t>(i)],
+            "<< /Type /XObject /Subtype /Form /BBox [0 0 200 200] /Resources << /Font << /F1 " +
+                Ref(font) + " >> " + next + " >> /Length " + std::to_string(data.size()) +
+                " >>\nstream\n" + data + "\nendstream");
+  }
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj ET /Fm0 Do";
+  spec.xobjects = "/Fm0 " + Ref(forms[0]);
+  return MakeDocument(spec, pdf);
+}
+
+// A cross-reference section whose /Prev names itself.
+std::string XrefPrevLoop() {
+  std::string bytes = MakeDocument();
+  const size_t xref = bytes.size();
+  bytes += "xref\n0 1\n0000000000 65535 f \ntrailer\n<< /Size 6 /Root 1 0 R /Prev " +
+           std::to_string(xref) + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return bytes;
+}
+
+std::string HugePageCount() {
+  GoodDocument spec;
+  spec.pageCount = "2147483647";
+  return MakeDocument(spec);
+}
+
+// 100,000 one-letter records on one line and 100,000 lines: the tag search stays near linear.
+std::string ManyRecordsOnOneLine() {
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj";
+  for (int i = 0; i < 100000; ++i) spec.content += " (a) Tj";
+  spec.content += " ET";
+  return MakeDocument(spec);
+}
+
+std::string ManyLines() {
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td";
+  for (int i = 0; i < 100000; ++i) spec.content += " 0 -0.01 Td (a) Tj";
+  spec.content += " (Hello world) Tj ET";
+  return MakeDocument(spec);
+}
+
+// Outline items and link actions that lead back to themselves.
+std::string OutlineAndActionLoops() {
+  RawPdf pdf;
+  int outlines = pdf.Reserve();
+  int item = pdf.Reserve();
+  int action = pdf.Reserve();
+  pdf.Set(outlines,
+          "<< /Type /Outlines /First " + Ref(item) + " /Last " + Ref(item) + " /Count 1 >>");
+  pdf.Set(item, "<< /Title (Loop) /Parent " + Ref(outlines) + " /Next " + Ref(item) + " /Prev " +
+                    Ref(item) + " /First " + Ref(item) + " /Last " + Ref(item) + " >>");
+  pdf.Set(action, "<< /S /URI /URI (https://example.com/{id}) /Next " + Ref(action) + " >>");
+  GoodDocument spec;
+  spec.catalogExtra = "/Outlines " + Ref(outlines);
+  spec.linkActionExtra = "/Next [" + Ref(action) + " " + Ref(action) + "]";
+  return MakeDocument(spec, pdf);
+}
+
+// A composite font whose encoding CMap uses itself and whose descendant is the font itself.
+std::string SelfReferringCompositeFont() {
+  RawPdf pdf;
+  int cmap = pdf.Reserve();
+  std::string cmapData =
+      "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+      "1 begincodespacerange <0000> <FFFF> endcodespacerange\n"
+      "1 begincidrange <0000> <FFFF> 0 endcidrange\n"
+      "endcmap CMapName currentdict /CMap defineresource pop end end\n";
+  pdf.Set(cmap, "<< /Type /CMap /CMapName /Loop /UseCMap " + Ref(cmap) + " /Length " +
+                    std::to_string(cmapData.size()) + " >>\nstream\n" + cmapData + "\nendstream");
+  int type0 = pdf.Reserve();
+  pdf.Set(type0, "<< /Type /Font /Subtype /Type0 /BaseFont /Loop /Encoding " + Ref(cmap) +
+                     " /DescendantFonts [" + Ref(type0) + "] >>");
+  GoodDocument spec;
+  spec.content = "BT /F1 12 Tf 72 700 Td (Hello world) Tj /F2 12 Tf <00480069> Tj ET";
+  spec.fonts = "/F2 " + Ref(type0);
+  return MakeDocument(spec, pdf);
+}
+
+// Numbers at the ends of what a real number can hold, in the text state and matrices.
+std::string ExtremeNumbers() {
+  GoodDocument spec;
+  spec.content =
+      "BT /F1 1e38 Tf 1e38 0 0 1e38 3.4e38 -3.4e38 Tm 1e38 TL 1e38 Tc 1e38 Tw 1e38 Tz "
+      "(Hello world) Tj T* (Hello) ' ET BT /F1 12 Tf 0 0 0 0 0 0 Tm (Hello world) Tj ET "
+      "BT /F1 12 Tf 72 700 Td [(Hello) 1e38 (world)] TJ ET";
+  return MakeDocument(spec);
+}
+
 // Self-drawing forms are valid syntax: each form's text is edited once and the rest of the
 // loop is left to the viewer, so the run may save without a message.
 const HostileCase kHostileDocuments[] = {
@@ -396,6 +580,17 @@ const HostileCase kHostileDocuments[] = {
     {"JunkContent50Mb", &JunkContent50Mb, true, 20},
     {"AbsurdWidths", &AbsurdWidths, true, 10},
     {"HugeToUnicodeDestination", &HugeToUnicodeDestination, true, 10},
+    {"FlateBombContent", &FlateBombContent, true, 30},
+    {"FlateBombImage", &FlateBombImage, false, 20},
+    {"HugePredictorColumns", &HugePredictorColumns, true, 10},
+    {"ExponentialForms", &ExponentialForms, false, 10},
+    {"XrefPrevLoop", &XrefPrevLoop, false, 10},
+    {"HugePageCount", &HugePageCount, false, 10},
+    {"ManyRecordsOnOneLine", &ManyRecordsOnOneLine, false, 10},
+    {"ManyLines", &ManyLines, false, 10},
+    {"OutlineAndActionLoops", &OutlineAndActionLoops, false, 10},
+    {"SelfReferringCompositeFont", &SelfReferringCompositeFont, false, 10},
+    {"ExtremeNumbers", &ExtremeNumbers, false, 10},
 };
 
 class HostileDocumentTest : public HostileRunTest,
