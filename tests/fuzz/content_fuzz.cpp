@@ -2,6 +2,7 @@
 // whose resources hold the real fonts of a fixture (simple, Type1 and TrueType embedded) and
 // a form XObject, read record by record as the engine does, with an edit and a flush.
 #include <cstdlib>
+#include <memory>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -39,13 +40,38 @@ QPDFObjectHandle FuzzPage(QPDF& pdf) {
   return page;
 }
 
+// The document every input is read in. Each input and each flush add stream objects that a
+// QPDF keeps until it is destroyed, so the document is made afresh now and then to keep the
+// fuzzer's memory flat.
+struct FuzzDocument {
+  static constexpr int kInputsPerDocument = 256;
+  QPDF pdf;
+  QPDFObjectHandle page = FuzzPage(pdf);
+  pdfcore::NullErrorSink errors;
+  pdfcore::FontCache fonts{errors};  // fonts load once, as in a document
+  int inputs = 0;
+};
+
+FuzzDocument& DocumentForNextInput() {
+  // Never destroyed at exit: QPDF's destructor uses a function-local static of its own that
+  // was made by the first document dropped here, and is gone by the time this one would go.
+  static auto& document = *new std::unique_ptr<FuzzDocument>;
+  if (!document || document->inputs >= FuzzDocument::kInputsPerDocument) {
+    document.reset();
+    document = std::make_unique<FuzzDocument>();
+  }
+  ++document->inputs;
+  return *document;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QPDF pdf;
-  static QPDFObjectHandle page = FuzzPage(pdf);
-  static pdfcore::NullErrorSink errors;
-  static pdfcore::FontCache fonts(errors);  // fonts load once, as in a document
+  FuzzDocument& document = DocumentForNextInput();
+  QPDF& pdf = document.pdf;
+  QPDFObjectHandle& page = document.page;
+  pdfcore::ErrorSink& errors = document.errors;
+  pdfcore::FontCache& fonts = document.fonts;
   page.replaceKey("/Contents",
                   QPDFObjectHandle::newStream(&pdf, std::string(fuzz::AsText(data, size))));
 
