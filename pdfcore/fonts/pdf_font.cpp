@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -575,6 +576,7 @@ class FontLoader {
       } else if (item.isName()) {
         if (code >= 0 && code < 256) {
           names_[code] = NameOf(item);
+          namedByDifferences_[code] = true;
         }
         if (code >= 0) ++code;
       }
@@ -700,12 +702,28 @@ class FontLoader {
     return program_->HasRealGlyph(GlyphOfCode(code), blank);
   }
 
+  // When several codes show one character, new text uses the best of them: the code equal
+  // to the character (word spacing widens only a space at 32, and producers keep letters at
+  // their usual codes), then a code the PDF itself maps (ToUnicode or Differences), then one
+  // only the font program's built-in encoding knows, whose width is often a placeholder.
+  // Lowest code first within each rank.
   void BuildSimpleEncodable() {
-    for (int code = 0; code < 256; ++code) {
-      auto point = SingleCodePoint(font_->TextOfCode(code));
-      if (!point || font_->encodable.contains(*point)) continue;
-      if (SimpleCodeShowable(code)) font_->encodable[*point] = {static_cast<uint32_t>(code), 1};
+    constexpr int kRanks = 3;
+    for (int rank = 0; rank < kRanks; ++rank) {
+      for (int code = 0; code < 256; ++code) {
+        auto point = SingleCodePoint(font_->TextOfCode(code));
+        if (!point || font_->encodable.contains(*point) || EncodingRank(code, *point) != rank) {
+          continue;
+        }
+        if (SimpleCodeShowable(code)) font_->encodable[*point] = {static_cast<uint32_t>(code), 1};
+      }
     }
+  }
+
+  int EncodingRank(int code, char32_t point) const {
+    if (point == static_cast<char32_t>(code)) return 0;
+    if (font_->toUnicode.contains(code) || namedByDifferences_[code]) return 1;
+    return 2;
   }
 
   // ---- composite fonts ------------------------------------------------------------------
@@ -961,6 +979,7 @@ class FontLoader {
   ProgramKind programKind_ = ProgramKind::kNone;
   double missingWidth_ = 0;
   std::array<std::string, 256> names_;
+  std::bitset<256> namedByDifferences_;
   bool hasEncoding_ = false;
   bool unicodeCodes_ = false;
   bool widthsCut_ = false;

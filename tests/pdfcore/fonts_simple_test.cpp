@@ -216,6 +216,32 @@ TEST(SimpleFontEncode, NonEmbeddedFontsShowWhatTheirEncodingReaches) {
   EXPECT_EQ(Utf8(DecodeText(*symbol, bytes)), "αβ");
 }
 
+// Subset producers give one character several codes. New text must use the one whose width
+// and word spacing are the character's own: a space at 32 (the only code Tw widens), a letter
+// at its usual code, then a code the PDF names itself before one only the base encoding has.
+TEST(SimpleFontEncode, OfSeveralCodesForOneCharacterTheUsualOneIsWritten) {
+  TestDocument doc;
+  RecordingSink sink;
+  auto font = PdfFont::Load(
+      doc.Object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << "
+                 "/BaseEncoding /WinAnsiEncoding /Differences [1 /space /i /Euro] >> >>"),
+      sink);
+  std::string bytes;
+  ASSERT_TRUE(font->Encode(u" i", bytes, nullptr));
+  EXPECT_EQ(bytes, " i");
+  bytes.clear();
+  ASSERT_TRUE(font->Encode(u"€", bytes, nullptr));
+  EXPECT_EQ(bytes, "\x03");  // named by Differences, not the base encoding's 0x80
+
+  auto renamed = PdfFont::Load(
+      doc.Object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << "
+                 "/BaseEncoding /WinAnsiEncoding /Differences [32 /a 200 /Euro] >> >>"),
+      sink);
+  bytes.clear();
+  ASSERT_TRUE(renamed->Encode(u"a€", bytes, nullptr));
+  EXPECT_EQ(bytes, "a\xc8");  // 32 shows "a" here, but "a" has its usual code
+}
+
 TEST(GlyphNames, AdobeGlyphListRules) {
   struct Case {
     const char* name;
