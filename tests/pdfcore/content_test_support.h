@@ -2,6 +2,8 @@
 // font dictionary, documents built with QPDF, and copies of text records.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -256,7 +258,9 @@ inline std::string Run(const std::string& command) {
 }
 
 inline std::string TempPath(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / "corvella_content_tests";
+  // Per process, so test runs side by side never share a file.
+  auto dir = std::filesystem::temp_directory_path() /
+             ("corvella_content_tests_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   return (dir / name).string();
 }

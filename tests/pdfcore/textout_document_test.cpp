@@ -2,6 +2,7 @@
 // the document's font cache, text is appended through the editor, and what is written is
 // measured by the content interpreter exactly as the text output measured it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -19,7 +20,11 @@ using textout_test::RunTool;
 class TextOutputDocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    outPath = std::filesystem::temp_directory_path() / "textout_document_test.pdf";
+    // One file per test and process: ctest runs the tests of this fixture side by side.
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    outPath =
+        std::filesystem::temp_directory_path() /
+        ("textout_document_" + std::string(test->name()) + "_" + std::to_string(getpid()) + ".pdf");
     ASSERT_EQ(instance.CreateNewPDF(""), 1);
     ASSERT_GE(instance.OpenImportFile(Fixture("helvetica_line.pdf"), 0, ""), 0);
     ASSERT_GE(instance.ImportPDFFile(1, 1.0, 1.0), 0);
