@@ -22,10 +22,30 @@ using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
 using FontSetPtr = std::unique_ptr<FcFontSet, FontSetDeleter>;
 using CharSetPtr = std::unique_ptr<FcCharSet, CharSetDeleter>;
 
-bool EnsureFontconfig() {
-  static const bool initialised = FcInit() == FcTrue;
-  return initialised;
+// The library's own fontconfig configuration, not the process-wide default: the program
+// that loads the library (a Qt window) may use that one, and the library is loaded and
+// unloaded once per run, so its configuration must go with it.
+class OwnedConfig {
+ public:
+  OwnedConfig() : config_(FcInitLoadConfigAndFonts()) {}
+  ~OwnedConfig() {
+    if (config_ != nullptr) FcConfigDestroy(config_);
+  }
+  OwnedConfig(const OwnedConfig&) = delete;
+  OwnedConfig& operator=(const OwnedConfig&) = delete;
+  FcConfig* Get() const { return config_; }
+
+ private:
+  FcConfig* config_;
+};
+
+// Loaded on the first need of a system font only; null when fontconfig can't start.
+FcConfig* Fontconfig() {
+  static const OwnedConfig config;
+  return config.Get();
 }
+
+bool EnsureFontconfig() { return Fontconfig() != nullptr; }
 
 PatternPtr StylePattern(int32_t style) {
   PatternPtr pattern(FcPatternCreate());
@@ -39,10 +59,10 @@ PatternPtr StylePattern(int32_t style) {
 
 // All installed fonts, best match for `pattern` first.
 FontSetPtr SortedFonts(FcPattern* pattern) {
-  if (!FcConfigSubstitute(nullptr, pattern, FcMatchPattern)) return nullptr;
+  if (!FcConfigSubstitute(Fontconfig(), pattern, FcMatchPattern)) return nullptr;
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  return FontSetPtr(FcFontSort(nullptr, pattern, FcFalse, nullptr, &result));
+  return FontSetPtr(FcFontSort(Fontconfig(), pattern, FcFalse, nullptr, &result));
 }
 
 bool IsEmbeddableFormat(FcPattern* font) {
