@@ -73,11 +73,20 @@ ColorResolver::Space ColorResolver::ResolveNamed(const std::string& name,
 }
 
 uint32_t ColorResolver::ColorToken(const ColorValue& color) {
+  for (const std::optional<Recent>& recent : recent_) {
+    if (recent && recent->color == color) return recent->token;
+  }
   auto key = std::make_tuple(color.space, color.components, color.patternName);
   auto found = colors_.find(key);
-  if (found != colors_.end()) return found->second;
-  uint32_t token = table_.AddColor(ColorEntry{color.components, color.patternName, color.pattern});
-  colors_.emplace(std::move(key), token);
+  uint32_t token = 0;
+  if (found != colors_.end()) {
+    token = found->second;
+  } else {
+    token = table_.AddColor(ColorEntry{color.components, color.patternName, color.pattern});
+    colors_.emplace(std::move(key), token);
+  }
+  recent_[nextRecent_] = Recent{color, token};
+  nextRecent_ = (nextRecent_ + 1) % recent_.size();
   return token;
 }
 

@@ -1,7 +1,9 @@
 // Turns the colour operators' operands into the tokens of the document's ColorTable.
 #pragma once
 
+#include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -36,6 +38,14 @@ class ColorResolver {
   Reporter& reporter_;
   std::map<std::string, Space> spaces_;  // by resource name; only names that exist
   std::map<std::tuple<int32_t, std::vector<double>, std::string>, uint32_t> colors_;
+  // The fill and stroke colours asked for last: records repeat them, and a map lookup copies
+  // the key.
+  struct Recent {
+    ColorValue color;
+    uint32_t token = 0;
+  };
+  std::array<std::optional<Recent>, 2> recent_;
+  size_t nextRecent_ = 0;
 };
 
 }  // namespace pdfcore::content

@@ -209,7 +209,12 @@ void Interpreter::RunToEnd() {
 }
 
 bool Interpreter::Feed(Token& token, TextShow& show) {
-  if (token.complete) completeEnd_ = token.end;
+  // The end of the data is no token: after an unterminated string it must not count as the end
+  // of a complete one, or operators added after the content would be read into that string.
+  if (!token.complete) endsIncomplete_ = true;
+  if (token.complete && !(token.type == TokenType::kEnd && endsIncomplete_)) {
+    completeEnd_ = token.end;
+  }
   switch (token.type) {
     case TokenType::kEnd:
       finished_ = true;
@@ -606,16 +611,15 @@ PdfFont* Interpreter::CurrentFont() {
   return state_.font;
 }
 
-void Interpreter::DecodePiece(const std::string& bytes, PdfFont* font, ShownPiece& piece) const {
-  std::vector<DecodedGlyph> glyphs;
-  font->Decode(bytes, glyphs);
+void Interpreter::DecodePiece(const std::string& bytes, PdfFont* font, ShownPiece& piece) {
+  glyphs_.clear();
+  font->DecodeText(bytes, piece.text, glyphs_);
   const GraphicsState& s = state_;
   double width = 0;
-  for (const DecodedGlyph& glyph : glyphs) {
+  for (const GlyphMetrics& glyph : glyphs_) {
     double advance = glyph.advance * s.fontSize + s.charSpacing;
     if (glyph.isWordSpace) advance += s.wordSpacing;
     width += advance * s.horizontalScale;
-    piece.text += glyph.unicode;
   }
   piece.width = width;
 }

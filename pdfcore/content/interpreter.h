@@ -18,6 +18,7 @@
 #include "content/colors.h"
 #include "content/lexer.h"
 #include "content/state.h"
+#include "fonts/pdf_font.h"
 
 namespace pdfcore::content {
 
@@ -108,7 +109,7 @@ class Interpreter {
   void NextLine();
   void DrawXObject();
   bool Show(ShowKind kind, const Token& op, TextShow& show);
-  void DecodePiece(const std::string& bytes, PdfFont* font, ShownPiece& piece) const;
+  void DecodePiece(const std::string& bytes, PdfFont* font, ShownPiece& piece);
   PdfFont* CurrentFont();
   void Report(const std::string& key, const std::string& message, int32_t type);
 
@@ -132,8 +133,10 @@ class Interpreter {
   Matrix lineMatrix_;
   bool inText_ = false;
   size_t completeEnd_ = 0;
+  bool endsIncomplete_ = false;  // an unterminated string ran into the end of the data
   bool finished_ = false;
   std::map<std::string, PdfFont*> fontsByName_;
+  std::vector<GlyphMetrics> glyphs_;  // of the piece being decoded; kept to reuse its memory
 };
 
 }  // namespace pdfcore::content

@@ -122,12 +122,25 @@ Token Lexer::Next() {
   return token;
 }
 
+namespace {
+
+// Bytes of a literal string that are not just copied: nesting, escapes, line ends.
+bool IsStringSpecial(char c) { return c == '(' || c == ')' || c == '\\' || c == '\r'; }
+
+}  // namespace
+
 void Lexer::ReadLiteralString(Token& token) {
   token.type = TokenType::kString;
   ++pos_;  // '('
   size_t depth = 1;
   std::string& out = token.text;
   while (pos_ < data_.size()) {
+    // Most of a string is plain bytes: copy a run of them at once.
+    size_t runEnd = pos_;
+    while (runEnd < data_.size() && !IsStringSpecial(data_[runEnd])) ++runEnd;
+    out.append(data_.substr(pos_, runEnd - pos_));
+    pos_ = runEnd;
+    if (pos_ >= data_.size()) break;
     char c = data_[pos_++];
     if (c == '(') {
       ++depth;

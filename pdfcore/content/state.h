@@ -37,6 +37,8 @@ class FontSource {
   virtual PdfFont* Font(QPDFObjectHandle fontDict) = 0;
   // A font for text whose font is missing, so the text is still delivered; never null.
   virtual PdfFont* Fallback() = 0;
+  // True once a font could not be had and a stand-in was given in its place.
+  virtual bool Substituted() const { return false; }
 };
 
 // Reports each kind of problem once per content, so junk repeated a million times costs one

@@ -19,6 +19,9 @@ namespace {
 // Decoded content of one page or form; a compression bomb stops here.
 constexpr size_t kMaxContentBytes = size_t{256} << 20;
 
+// Records of one pass kept for reuse, at most: a content with more is read anew at every pass.
+constexpr size_t kMaxRecordingBytes = ContentCache::kMaxBytes / 2;
+
 // Appends a stream's decoded data to a string, up to a limit shared by all streams of a content.
 class BoundedAppend final : public Pipeline {
  public:
@@ -73,8 +76,14 @@ std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, si
 }  // namespace
 
 TextContent::TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, ColorTable& colors,
-                         ErrorSink& errors)
-    : pdf_(pdf), owner_(owner), fonts_(fonts), reporter_(errors), colors_(colors, reporter_) {
+                         ErrorSink& errors, ContentCache* cache)
+    : pdf_(pdf),
+      owner_(owner),
+      fonts_(fonts),
+      errors_(errors),
+      reporter_(errors_),
+      cache_(cache),
+      colors_(colors, reporter_) {
   loaded_ = LoadContent();
 }
 
@@ -150,11 +159,22 @@ void TextContent::ResetRecord(TPDFStack& record) {
   record.Internal = this;
 }
 
+bool TextContent::Reusable() const {
+  // A direct owner has no identity of its own to be remembered by.
+  return cache_ != nullptr && owner_.isIndirect() && errors_.Count() == 0 &&
+         !fonts_.Substituted() && !damaged_;
+}
+
+ContentCache::Key TextContent::CacheKey() const {
+  return ContentCache::Key{owner_.getObjGen(), data_, fingerprint_};
+}
+
 bool TextContent::Restart(TPDFStack& record) {
   kerning_.clear();
   texts_.clear();
-  haveLast_ = false;
+  last_ = nullptr;
   lastEdit_ = -1;
+  EndPass();
   ResetRecord(record);
   if (!loaded_) return false;
   if (!edits_.empty()) {
@@ -163,22 +183,90 @@ bool TextContent::Restart(TPDFStack& record) {
     data_ = EditedContent();
     edits_.clear();
     changed_ = true;
+    known_.reset();
   }
-  interpreter_ = NewInterpreter(data_, {});
+  fingerprint_ = ResourceFingerprint(resources_);
+  if (Reusable()) {
+    replay_ = cache_->Pass(CacheKey());
+    replayAt_ = 0;
+    if (replay_) {
+      known_ = replay_;
+      return true;
+    }
+    recording_.emplace();
+    recordingBytes_ = 0;
+  }
+  Interpreter::Hooks hooks;
+  // A complete pass sees every Do as well: the template walk after it needs no scan of its own.
+  hooks.formDrawn = [this](QPDFObjectHandle form) {
+    if (passFormIds_.insert(form.getObjGen()).second) passForms_.push_back(form);
+  };
+  interpreter_ = NewInterpreter(data_, std::move(hooks));
   return true;
+}
+
+void TextContent::EndPass() {
+  interpreter_.reset();
+  recording_.reset();
+  replay_.reset();
+  passForms_.clear();
+  passFormIds_.clear();
+}
+
+const TextShow* TextContent::NextShow() {
+  if (replay_) {
+    if (replayAt_ < replay_->records.size()) return &replay_->records[replayAt_++];
+    replay_.reset();
+    return nullptr;
+  }
+  return Interpret();
+}
+
+const TextShow* TextContent::Interpret() {
+  if (!interpreter_) return nullptr;
+  // While recording, the record is read straight into the recording: no copy of it.
+  TextShow& show = recording_ ? recording_->emplace_back() : interpreted_;
+  if (!interpreter_->NextText(show)) {
+    if (recording_) recording_->pop_back();
+    PassCompleted();
+    EndPass();
+    return nullptr;
+  }
+  if (!recording_) return &show;
+  recordingBytes_ += RecordBytes(show);
+  if (recordingBytes_ <= kMaxRecordingBytes) return &show;
+  // Too much to keep: this content is read anew at every pass.
+  interpreted_ = std::move(show);
+  recording_.reset();
+  return &interpreted_;
+}
+
+void TextContent::PassCompleted() {
+  if (!usedTemplates_) usedTemplates_ = passForms_;
+  // Checked again at the end: the pass itself may have reported a problem, or text written
+  // meanwhile may have changed the resources it read.
+  if (!Reusable() || ResourceFingerprint(resources_) != fingerprint_) return;
+  cache_->KeepUsedTemplates(CacheKey(), std::move(passForms_));
+  if (!recording_) return;
+  auto pass = std::make_shared<ReadPass>();
+  pass->records = std::move(*recording_);
+  pass->openSaves = interpreter_->OpenSaves();
+  pass->endsInTextObject = interpreter_->InTextObject();
+  pass->endsComplete = interpreter_->CompleteEnd() >= data_.size();
+  known_ = pass;
+  cache_->KeepPass(CacheKey(), std::move(pass));
 }
 
 bool TextContent::Next(TPDFStack& record) {
   kerning_.clear();
   texts_.clear();
-  haveLast_ = false;
+  last_ = nullptr;
   lastEdit_ = -1;
-  if (interpreter_ && interpreter_->NextText(last_)) {
-    haveLast_ = true;
-    FillRecord(last_, record);
+  if (const TextShow* show = NextShow()) {
+    last_ = show;
+    FillRecord(*show, record);
     return true;
   }
-  interpreter_.reset();
   record.TextIndicator = 0;
   record.Kerning = nullptr;
   record.KerningCount = 0;
@@ -260,13 +348,13 @@ std::string TextContent::Removal(const TextShow& show, size_t fromPiece, size_t&
 }
 
 bool TextContent::RemoveText(const TPDFStack& record) {
-  if (record.Internal != this || !haveLast_) {
+  if (record.Internal != this || last_ == nullptr) {
     reporter_.Sink().Report(0, "No text record to remove", PDF_E_WARNING | PDF_E_VALUE);
     return false;
   }
   const size_t from = record.DeleteKerningAt > 0 ? static_cast<size_t>(record.DeleteKerningAt) : 0;
-  if (from >= last_.pieces.size()) return true;  // nothing from there on
-  const double scale = last_.state.fontSize * last_.state.horizontalScale;
+  if (from >= last_->pieces.size()) return true;  // nothing from there on
+  const double scale = last_->state.fontSize * last_->state.horizontalScale;
   if (scale == 0) {
     // Text of size 0 (or squeezed to no width) shows nothing; its spacing can't be written
     // as a TJ number, so it stays as it is.
@@ -274,7 +362,7 @@ bool TextContent::RemoveText(const TPDFStack& record) {
     return true;
   }
   Edit edit;
-  edit.replacement = Removal(last_, from, edit.begin, edit.end);
+  edit.replacement = Removal(*last_, from, edit.begin, edit.end);
   if (lastEdit_ >= 0) {
     // Removing again from the same record: the larger cut holds.
     if (from < lastEditFrom_) {
@@ -352,13 +440,37 @@ std::string TextContent::WrapWithAdditions(const std::string& edited) {
   return out;
 }
 
+std::string TextContent::WrapKnown(const std::string& edited) const {
+  // A clean pass met no Q without its q, and this one read every token to the end, so this is
+  // what WrapWithAdditions() writes for it.
+  std::string out = "q\n";
+  out.reserve(edited.size() + appended_.size() + 64);
+  out += edited;
+  out += '\n';
+  if (known_->endsInTextObject) out += "ET\n";
+  for (size_t i = 0; i < known_->openSaves; ++i) out += "Q\n";
+  out += "Q\n";
+  out += appended_;
+  return out;
+}
+
 bool TextContent::Store(const std::string& data) {
   try {
+    if (cache_ != nullptr) cache_->Forget(owner_.getObjGen());
     if (isForm_) {
       owner_.replaceStreamData(data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-    } else {
-      owner_.replaceKey("/Contents", pdf_.newStream(data));
+      return true;
     }
+    QPDFObjectHandle current = owner_.getKey("/Contents");
+    if (cache_ != nullptr && current.isStream() && cache_->IsOwnStream(current.getObjGen())) {
+      // A stream written here before belongs to this page alone: a new one each time would
+      // keep every earlier version in memory until the document is closed.
+      current.replaceStreamData(data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+      return true;
+    }
+    QPDFObjectHandle stream = pdf_.newStream(data);
+    owner_.replaceKey("/Contents", stream);
+    if (cache_ != nullptr) cache_->AddOwnStream(stream.getObjGen());
     return true;
   } catch (const std::exception& e) {
     reporter_.Sink().Report(0, std::string("Content could not be stored: ") + e.what(),
@@ -377,16 +489,19 @@ bool TextContent::Flush() {
     return false;
   }
   std::string edited = EditedContent();
-  std::string stored = appended_.empty() ? std::move(edited) : WrapWithAdditions(edited);
+  std::string stored = appended_.empty()                              ? std::move(edited)
+                       : known_ && known_->endsComplete && Reusable() ? WrapKnown(edited)
+                                                                      : WrapWithAdditions(edited);
   if (!Store(stored)) return false;
   // The pass under way read the old bytes; it ends here, and the next Restart reads these.
-  interpreter_.reset();
+  EndPass();
+  known_.reset();
   data_ = std::move(stored);
   usedTemplates_.reset();
   edits_.clear();
   appended_.clear();
   changed_ = false;
-  haveLast_ = false;
+  last_ = nullptr;
   lastEdit_ = -1;
   return true;
 }
@@ -396,6 +511,14 @@ std::vector<QPDFObjectHandle> TextContent::UsedTemplates() {
   if (usedTemplates_) return *usedTemplates_;
   std::vector<QPDFObjectHandle> forms;
   if (!loaded_) return forms;
+  const std::string fingerprint = ResourceFingerprint(resources_);
+  const ContentCache::Key key{owner_.getObjGen(), data_, fingerprint};
+  if (Reusable()) {
+    if (auto kept = cache_->UsedTemplates(key)) {
+      usedTemplates_ = std::move(kept);
+      return *usedTemplates_;
+    }
+  }
   std::set<QPDFObjGen> seen;
   Interpreter::Hooks hooks;
   hooks.formDrawn = [&](QPDFObjectHandle form) {
@@ -404,6 +527,7 @@ std::vector<QPDFObjectHandle> TextContent::UsedTemplates() {
   auto scan = NewInterpreter(data_, std::move(hooks));
   scan->RunToEnd();
   usedTemplates_ = forms;
+  if (Reusable()) cache_->KeepUsedTemplates(key, forms);
   return forms;
 }
 

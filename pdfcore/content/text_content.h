@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include "content/colors.h"
+#include "content/content_cache.h"
 #include "content/interpreter.h"
 #include "content/state.h"
 #include "core/color_table.h"
@@ -22,9 +24,10 @@ namespace pdfcore::content {
 
 class TextContent {
  public:
-  // owner: a page dictionary or a form XObject stream of `pdf`.
+  // owner: a page dictionary or a form XObject stream of `pdf`. `cache`, when given, is the
+  // document's: passes over content read before are replayed from it.
   TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, ColorTable& colors,
-              ErrorSink& errors);
+              ErrorSink& errors, ContentCache* cache = nullptr);
 
   bool Restart(TPDFStack& record);
   bool Next(TPDFStack& record);
@@ -45,11 +48,39 @@ class TextContent {
     std::string replacement;
   };
 
+  // Counts what is reported on behalf of this content: a content that reported anything is
+  // never replayed, so every opening reports its problems as the first one did.
+  class CountingSink final : public ErrorSink {
+   public:
+    explicit CountingSink(ErrorSink& target) : target_(target) {}
+    void Report(int32_t code, const std::string& message, int32_t type) override {
+      ++count_;
+      target_.Report(code, message, type);
+    }
+    size_t Count() const { return count_; }
+
+   private:
+    ErrorSink& target_;
+    size_t count_ = 0;
+  };
+
   bool LoadContent();
+  // The next record of the pass under way (replayed or interpreted); null at its end.
+  const TextShow* NextShow();
+  const TextShow* Interpret();
+  // A pass read all of `data_`: what it learnt is kept for this content and, when it was clean,
+  // for the document.
+  void PassCompleted();
+  void EndPass();
+  bool Reusable() const;
+  ContentCache::Key CacheKey() const;
   void ResetRecord(TPDFStack& record);
   void FillRecord(const TextShow& show, TPDFStack& record);
   std::string Removal(const TextShow& show, size_t fromPiece, size_t& begin, size_t& end) const;
   std::string WrapWithAdditions(const std::string& edited);
+  // WrapWithAdditions() when a clean pass over the content is known: removals change neither
+  // its q/Q nor its BT/ET, so what it leaves open is known without reading it again.
+  std::string WrapKnown(const std::string& edited) const;
   bool Store(const std::string& data);
   std::unique_ptr<Interpreter> NewInterpreter(std::string_view data, Interpreter::Hooks hooks);
 
@@ -57,23 +88,33 @@ class TextContent {
   QPDFObjectHandle owner_;
   QPDFObjectHandle resources_;
   FontSource& fonts_;
+  CountingSink errors_;
   Reporter reporter_;
+  ContentCache* cache_;
+  std::string fingerprint_;  // of resources_ when the pass under way began
   ColorResolver colors_;
   bool loaded_ = false;
   bool isForm_ = false;
   bool damaged_ = false;  // a stream could not be decoded: never overwrite it
 
-  std::string data_;                          // the content the pass runs over
-  std::unique_ptr<Interpreter> interpreter_;  // the pass under way
-  std::vector<Edit> edits_;                   // removals, in content order
+  std::string data_;                                // the content the pass runs over
+  std::unique_ptr<Interpreter> interpreter_;        // the pass under way, when interpreted
+  std::optional<std::vector<TextShow>> recording_;  // its records so far, kept when complete
+  std::vector<QPDFObjectHandle> passForms_;         // the forms it drew so far, each once
+  std::set<QPDFObjGen> passFormIds_;
+  size_t recordingBytes_ = 0;
+  std::shared_ptr<const ReadPass> replay_;  // the pass under way, when replayed
+  std::shared_ptr<const ReadPass> known_;   // a complete, clean pass over data_, if any
+  size_t replayAt_ = 0;
+  TextShow interpreted_;     // the record read last when it is not being recorded
+  std::vector<Edit> edits_;  // removals, in content order
   std::string appended_;
   std::optional<std::vector<QPDFObjectHandle>> usedTemplates_;  // until the content is stored
   bool changed_ = false;  // edits were folded into data_ but not stored
 
   // The record delivered last, and the memory its kerning array points into.
-  TextShow last_;
-  bool haveLast_ = false;
-  long lastEdit_ = -1;  // index in edits_ of the removal made on the last record
+  const TextShow* last_ = nullptr;  // in interpreted_, recording_ or replay_; null: none
+  long lastEdit_ = -1;              // index in edits_ of the removal made on the last record
   size_t lastEditFrom_ = 0;
   std::vector<TPDFKerning> kerning_;
   std::vector<PDF_WCHAR> texts_;

@@ -20,11 +20,14 @@ class CachedFonts final : public content::FontSource {
     try {
       return cache_.Get(fontDict).get();
     } catch (const std::exception& e) {
+      substituted_ = true;
       errors_.Report(0, std::string("Font unreadable, a fallback font is used: ") + e.what(),
                      PDF_E_WARNING | PDF_E_FONT);
       return Fallback();
     }
   }
+
+  bool Substituted() const override { return substituted_; }
 
   PdfFont* Fallback() override {
     if (!fallback_) {
@@ -39,20 +42,22 @@ class CachedFonts final : public content::FontSource {
   FontCache& cache_;
   ErrorSink& errors_;
   std::shared_ptr<PdfFont> fallback_;
+  bool substituted_ = false;
 };
 
 }  // namespace
 
 struct ContentEditor::Impl {
-  Impl(QPDF& pdf, QPDFObjectHandle owner, FontCache& fonts, ColorTable& colors, ErrorSink& errors)
-      : source(fonts, errors), content(pdf, owner, source, colors, errors) {}
+  Impl(QPDF& pdf, QPDFObjectHandle owner, FontCache& fonts, ColorTable& colors, ErrorSink& errors,
+       content::ContentCache* cache)
+      : source(fonts, errors), content(pdf, owner, source, colors, errors, cache) {}
   CachedFonts source;
   content::TextContent content;
 };
 
 ContentEditor::ContentEditor(QPDF& pdf, QPDFObjectHandle owner, FontCache& fonts,
-                             ColorTable& colors, ErrorSink& errors)
-    : impl_(std::make_unique<Impl>(pdf, owner, fonts, colors, errors)) {}
+                             ColorTable& colors, ErrorSink& errors, content::ContentCache* cache)
+    : impl_(std::make_unique<Impl>(pdf, owner, fonts, colors, errors, cache)) {}
 
 ContentEditor::~ContentEditor() = default;
 

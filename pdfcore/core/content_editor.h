@@ -17,6 +17,9 @@ namespace pdfcore {
 class FontCache;   // fonts of one document, loaded once each (core/font_cache.h)
 class ColorTable;  // exact colours behind the record's colour tokens (core/color_table.h)
 class PdfFont;
+namespace content {
+class ContentCache;  // what the document remembers of its contents (content/content_cache.h)
+}
 
 // The text state of the record delivered last, beyond what the record itself carries:
 // what new text written "in the style of the record" needs.
@@ -31,9 +34,10 @@ struct TextStateSnapshot {
 
 class ContentEditor {
 public:
-  // owner: a page dictionary or a form XObject stream of `pdf`.
+  // owner: a page dictionary or a form XObject stream of `pdf`. `cache`: the document's, shared
+  // by every editor of it, so reopening unchanged content costs no new reading.
   ContentEditor(QPDF& pdf, QPDFObjectHandle owner, FontCache& fonts, ColorTable& colors,
-                ErrorSink& errors);
+                ErrorSink& errors, content::ContentCache* cache = nullptr);
   ~ContentEditor();
   ContentEditor(const ContentEditor&) = delete;
   ContentEditor& operator=(const ContentEditor&) = delete;

@@ -20,6 +20,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include "content/content_cache.h"
 #include "core/links.h"
 #include "textout/text_output.h"
 
@@ -419,17 +420,19 @@ int32_t Instance::EditPage(int32_t pageNumber) {
   RequireDocument();
   StoreAndCloseAllContent();
   retiredContent_.clear();
-  std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(*document_).getAllPages();
+  // QPDF's own page list, built once: no QPDFPageObjectHelper per page at every opening.
+  const std::vector<QPDFObjectHandle>& pages = document_->getAllPages();
   if (pageNumber < 1 || static_cast<size_t>(pageNumber) > pages.size()) {
     throw PdfError(kErrRange,
                    "Page " + std::to_string(pageNumber) + " is out of range (the document has " +
                        std::to_string(pages.size()) + " pages)",
                    PDF_E_VALUE);
   }
-  QPDFObjectHandle page = pages[static_cast<size_t>(pageNumber - 1)].getObjectHandle();
+  QPDFObjectHandle page = pages[static_cast<size_t>(pageNumber - 1)];
   OpenContentEntry entry;
   entry.owner = page;
-  entry.editor = std::make_unique<ContentEditor>(*document_, page, *fonts_, *colors_, Errors());
+  entry.editor = std::make_unique<ContentEditor>(*document_, page, *fonts_, *colors_, Errors(),
+                                                 &DocumentState<content::ContentCache>());
   contentStack_.push_back(std::move(entry));
   return 1;
 }
@@ -443,7 +446,8 @@ void Instance::PushTemplate(QPDFObjectHandle form) {
   OpenContentEntry entry;
   entry.owner = form;
   entry.isTemplate = true;
-  entry.editor = std::make_unique<ContentEditor>(*document_, form, *fonts_, *colors_, Errors());
+  entry.editor = std::make_unique<ContentEditor>(*document_, form, *fonts_, *colors_, Errors(),
+                                                 &DocumentState<content::ContentCache>());
   contentStack_.push_back(std::move(entry));
 }
 

@@ -178,8 +178,9 @@ struct EncodedCode {
 class LoadedFont final : public PdfFont {
  public:
   // Simple fonts.
-  std::array<std::u16string, 256> codeText;  // text from the encoding
-  std::array<double, 256> codeAdvance{};     // for font size 1
+  std::array<std::u16string, 256> codeText;    // text from the encoding
+  std::array<double, 256> codeAdvance{};       // for font size 1
+  std::array<std::u16string, 256> simpleText;  // TextOfCode of every code, made once loaded
   // Composite fonts.
   bool composite = false;
   std::vector<CodespaceRange> codespace;
@@ -207,10 +208,35 @@ class LoadedFont final : public PdfFont {
       DecodedGlyph glyph;
       glyph.code = byte;
       glyph.codeLength = 1;
-      glyph.unicode = TextOfCode(byte);
+      glyph.unicode = simpleText[byte];
       glyph.advance = codeAdvance[byte];
       glyph.isWordSpace = byte == 32;
       out.push_back(std::move(glyph));
+    }
+  }
+
+  // Decoding looks every byte up: one table read instead of a map lookup and a fallback.
+  void PrepareSimpleText() {
+    if (composite) return;
+    for (uint32_t code = 0; code < 256; ++code) simpleText[code] = TextOfCode(code);
+  }
+
+  void DecodeText(std::string_view bytes, std::u16string& text,
+                  std::vector<GlyphMetrics>& metrics) const override {
+    if (composite) {
+      PdfFont::DecodeText(bytes, text, metrics);
+      return;
+    }
+    metrics.reserve(metrics.size() + bytes.size());
+    text.reserve(text.size() + bytes.size());
+    for (unsigned char byte : bytes) {
+      const std::u16string& glyphText = simpleText[byte];
+      if (glyphText.size() == 1) {
+        text.push_back(glyphText[0]);
+      } else {
+        text += glyphText;
+      }
+      metrics.push_back(GlyphMetrics{codeAdvance[byte], byte == 32});
     }
   }
 
@@ -324,6 +350,7 @@ class FontLoader {
     if (!dict_.isDictionary()) {
       reporter_.Warn("not a font dictionary");
       FinishWithoutData();
+      font_->PrepareSimpleText();
       return font_;
     }
     Guarded(reporter_, "font type", [&] { ReadKindAndName(); });
@@ -341,6 +368,7 @@ class FontLoader {
     }
     Guarded(reporter_, "space width", [&] { ComputeSpaceAdvance(); });
     font_->info.FontName = font_->name.empty() ? nullptr : font_->name.c_str();
+    font_->PrepareSimpleText();
     return font_;
   }
 

@@ -23,6 +23,12 @@ struct DecodedGlyph {
   bool isWordSpace = false;   // single-byte code 32: word spacing (Tw) applies
 };
 
+// What the content interpreter needs of a glyph beyond its text.
+struct GlyphMetrics {
+  double advance = 0;        // as DecodedGlyph::advance
+  bool isWordSpace = false;  // as DecodedGlyph::isWordSpace
+};
+
 class PdfFont {
 public:
   virtual ~PdfFont() = default;
@@ -33,6 +39,18 @@ public:
 
   // Splits a string operand into glyphs, appending to `out`.
   virtual void Decode(std::string_view bytes, std::vector<DecodedGlyph>& out) const = 0;
+
+  // Decode() as the content interpreter uses it, without a string per glyph: appends the text of
+  // every glyph to `text` and its metrics to `metrics`, in order.
+  virtual void DecodeText(std::string_view bytes, std::u16string& text,
+                          std::vector<GlyphMetrics>& metrics) const {
+    std::vector<DecodedGlyph> glyphs;
+    Decode(bytes, glyphs);
+    for (const DecodedGlyph& glyph : glyphs) {
+      text += glyph.unicode;
+      metrics.push_back(GlyphMetrics{glyph.advance, glyph.isWordSpace});
+    }
+  }
 
   // Advance of a space for font size 1 (the glyph of U+0020 when the font has one,
   // else an estimate from the font's widths).
