@@ -65,6 +65,12 @@ class ContentCache {
   // New content was stored for `owner`: what was kept for it no longer holds.
   void Forget(QPDFObjGen owner);
 
+  // Streams whose decoded data passed the content size limit: a compression bomb is
+  // inflated once per document, not at every opening of its page.
+  bool IsOversized(QPDFObjGen stream) const { return oversized_.count(stream) != 0; }
+  void KeepOversized(QPDFObjGen stream) { oversized_.insert(stream); }
+  void DataReplaced(QPDFObjGen stream) { oversized_.erase(stream); }
+
   // Content streams made by the library for one page.
   bool IsOwnStream(QPDFObjGen stream) const { return ownStreams_.count(stream) != 0; }
   void AddOwnStream(QPDFObjGen stream) { ownStreams_.insert(stream); }
@@ -88,6 +94,7 @@ class ContentCache {
   std::vector<Entry> entries_;  // least recently used first
   size_t bytes_ = 0;
   std::set<QPDFObjGen> ownStreams_;
+  std::set<QPDFObjGen> oversized_;
 };
 
 }  // namespace pdfcore::content

@@ -16,9 +16,6 @@ namespace pdfcore::content {
 
 namespace {
 
-// Decoded content of one page or form; a compression bomb stops here.
-constexpr size_t kMaxContentBytes = size_t{256} << 20;
-
 // Records of one pass kept for reuse, at most: a content with more is read anew at every pass.
 constexpr size_t kMaxRecordingBytes = ContentCache::kMaxBytes / 2;
 
@@ -29,27 +26,46 @@ class BoundedAppend final : public Pipeline {
       : Pipeline("content data", nullptr), out_(out), limit_(limit) {}
   void write(unsigned char const* data, size_t len) override {
     if (len > limit_ - std::min(limit_, out_.size())) {
-      throw std::length_error("content stream larger than " + std::to_string(limit_ >> 20) + " MB");
+      tooLarge_ = true;
+      throw std::length_error(TooLargeMessage());
     }
     out_.append(reinterpret_cast<const char*>(data), len);
   }
   void finish() override {}
 
+  // QPDF turns an exception from a pipeline into a plain failure, so the cause is kept here.
+  bool TooLarge() const { return tooLarge_; }
+  static std::string TooLargeMessage() {
+    return "content stream larger than " + std::to_string(kMaxContentBytes >> 20) + " MB";
+  }
+
  private:
   std::string& out_;
   size_t limit_;
+  bool tooLarge_ = false;
 };
 
-// Appends the decoded data of `stream`; false (and what could be read) when it fails.
-bool AppendStreamData(QPDFObjectHandle stream, std::string& out, std::string& error) {
+enum class StreamRead { kComplete, kDamaged, kTooLarge };
+
+// Appends the decoded data of `stream`. Damaged data is kept as far as it could be read; the
+// data of a stream past the size limit is dropped whole, as it will be at every later reading.
+StreamRead AppendStreamData(QPDFObjectHandle stream, std::string& out, std::string& error) {
+  const size_t before = out.size();
   BoundedAppend sink(out, kMaxContentBytes);
+  bool complete = false;
   try {
-    if (stream.pipeStreamData(&sink, 0, qpdf_dl_generalized, true)) return true;
-    error = "undecodable stream data";
+    complete = stream.pipeStreamData(&sink, 0, qpdf_dl_specialized, true);
+    if (!complete) error = "undecodable stream data";
   } catch (const std::exception& e) {
     error = e.what();
   }
-  return false;
+  if (sink.TooLarge()) {
+    error = BoundedAppend::TooLargeMessage();
+    out.resize(before);
+    out.shrink_to_fit();
+    return StreamRead::kTooLarge;
+  }
+  return complete ? StreamRead::kComplete : StreamRead::kDamaged;
 }
 
 float ToFloat(double value) {
@@ -87,13 +103,23 @@ TextContent::TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, C
   loaded_ = LoadContent();
 }
 
+bool TextContent::ReadStream(QPDFObjectHandle stream, std::string& error) {
+  if (cache_ != nullptr && cache_->IsOversized(stream.getObjGen())) {
+    error = BoundedAppend::TooLargeMessage();
+    return false;
+  }
+  StreamRead read = AppendStreamData(stream, data_, error);
+  if (read == StreamRead::kTooLarge && cache_ != nullptr) cache_->KeepOversized(stream.getObjGen());
+  return read == StreamRead::kComplete;
+}
+
 bool TextContent::LoadContent() {
   try {
     if (owner_.isStream()) {
       isForm_ = true;
       resources_ = owner_.getDict().getKey("/Resources");
       std::string error;
-      if (!AppendStreamData(owner_, data_, error)) {
+      if (!ReadStream(owner_, error)) {
         reporter_.Sink().Report(0, "Form content unreadable: " + error, PDF_E_WARNING | PDF_E_FILE);
         damaged_ = true;
       }
@@ -118,7 +144,7 @@ bool TextContent::LoadContent() {
       // Streams of one page are one content; white space keeps tokens apart at the joins.
       if (!data_.empty()) data_ += '\n';
       std::string error;
-      if (!AppendStreamData(stream, data_, error)) {
+      if (!ReadStream(stream, error)) {
         reporter_.Sink().Report(0, "Page content stream unreadable: " + error,
                                 PDF_E_WARNING | PDF_E_FILE);
         damaged_ = true;
@@ -459,6 +485,7 @@ bool TextContent::Store(const std::string& data) {
     if (cache_ != nullptr) cache_->Forget(owner_.getObjGen());
     if (isForm_) {
       owner_.replaceStreamData(data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+      if (cache_ != nullptr) cache_->DataReplaced(owner_.getObjGen());
       return true;
     }
     QPDFObjectHandle current = owner_.getKey("/Contents");

@@ -22,6 +22,9 @@
 
 namespace pdfcore::content {
 
+// Decoded content of one page or form at most; a compression bomb stops here.
+inline constexpr size_t kMaxContentBytes = size_t{256} << 20;
+
 class TextContent {
  public:
   // owner: a page dictionary or a form XObject stream of `pdf`. `cache`, when given, is the
@@ -65,6 +68,9 @@ class TextContent {
   };
 
   bool LoadContent();
+  // Appends the decoded data of one stream of the content; false (with the reason) when it is
+  // damaged or past the size limit.
+  bool ReadStream(QPDFObjectHandle stream, std::string& error);
   // The next record of the pass under way (replayed or interpreted); null at its end.
   const TextShow* NextShow();
   const TextShow* Interpret();

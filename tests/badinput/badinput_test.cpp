@@ -580,7 +580,7 @@ const HostileCase kHostileDocuments[] = {
     {"JunkContent50Mb", &JunkContent50Mb, true, 20},
     {"AbsurdWidths", &AbsurdWidths, true, 10},
     {"HugeToUnicodeDestination", &HugeToUnicodeDestination, true, 10},
-    {"FlateBombContent", &FlateBombContent, true, 30},
+    {"FlateBombContent", &FlateBombContent, true, 20},
     {"FlateBombImage", &FlateBombImage, false, 20},
     {"HugePredictorColumns", &HugePredictorColumns, true, 10},
     {"ExponentialForms", &ExponentialForms, false, 10},
