@@ -1,5 +1,7 @@
 #include "textout/system_fonts.h"
 
+#include <dlfcn.h>
+
 #include <fontconfig/fontconfig.h>
 
 #include <memory>
@@ -22,12 +24,27 @@ using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
 using FontSetPtr = std::unique_ptr<FcFontSet, FontSetDeleter>;
 using CharSetPtr = std::unique_ptr<FcCharSet, CharSetDeleter>;
 
+// fontconfig keeps a little state per process that only FcFini frees, and FcFini would take
+// the default configuration away from the program. Once used, fontconfig stays loaded, so that
+// state stays reachable and is reused by the next load of this library instead of being lost
+// at every unload.
+void KeepFontconfigLoaded() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&FcInitLoadConfigAndFonts), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return;
+  }
+  if (void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) {
+    dlclose(handle);  // the no-delete mark stays
+  }
+}
+
 // The library's own fontconfig configuration, not the process-wide default: the program
 // that loads the library (a Qt window) may use that one, and the library is loaded and
 // unloaded once per run, so its configuration must go with it.
 class OwnedConfig {
  public:
-  OwnedConfig() : config_(FcInitLoadConfigAndFonts()) {}
+  OwnedConfig() : config_(FcInitLoadConfigAndFonts()) { KeepFontconfigLoaded(); }
   ~OwnedConfig() {
     if (config_ != nullptr) FcConfigDestroy(config_);
   }
