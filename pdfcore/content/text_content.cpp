@@ -8,7 +8,6 @@
 #include <set>
 #include <stdexcept>
 
-#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
@@ -19,39 +18,13 @@ namespace {
 // Records of one pass kept for reuse, at most: a content with more is read anew at every pass.
 constexpr size_t kMaxRecordingBytes = ContentCache::kMaxBytes / 2;
 
-// Appends a stream's decoded data to a string, up to a limit shared by all streams of a content.
-class BoundedAppend final : public Pipeline {
- public:
-  BoundedAppend(std::string& out, size_t limit)
-      : Pipeline("content data", nullptr), out_(out), limit_(limit) {}
-  void write(unsigned char const* data, size_t len) override {
-    if (len > limit_ - std::min(limit_, out_.size())) {
-      tooLarge_ = true;
-      throw std::length_error(TooLargeMessage());
-    }
-    out_.append(reinterpret_cast<const char*>(data), len);
-  }
-  void finish() override {}
-
-  // QPDF turns an exception from a pipeline into a plain failure, so the cause is kept here.
-  bool TooLarge() const { return tooLarge_; }
-  static std::string TooLargeMessage() {
-    return "content stream larger than " + std::to_string(kMaxContentBytes >> 20) + " MB";
-  }
-
- private:
-  std::string& out_;
-  size_t limit_;
-  bool tooLarge_ = false;
-};
-
 enum class StreamRead { kComplete, kDamaged, kTooLarge };
 
 // Appends the decoded data of `stream`. Damaged data is kept as far as it could be read; the
 // data of a stream past the size limit is dropped whole, as it will be at every later reading.
 StreamRead AppendStreamData(QPDFObjectHandle stream, std::string& out, std::string& error) {
   const size_t before = out.size();
-  BoundedAppend sink(out, kMaxContentBytes);
+  BoundedContentSink sink(before, &out);
   bool complete = false;
   try {
     complete = stream.pipeStreamData(&sink, 0, qpdf_dl_specialized, true);
@@ -60,7 +33,7 @@ StreamRead AppendStreamData(QPDFObjectHandle stream, std::string& out, std::stri
     error = e.what();
   }
   if (sink.TooLarge()) {
-    error = BoundedAppend::TooLargeMessage();
+    error = BoundedContentSink::TooLargeMessage();
     out.resize(before);
     out.shrink_to_fit();
     return StreamRead::kTooLarge;
@@ -91,6 +64,22 @@ std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, si
 
 }  // namespace
 
+BoundedContentSink::BoundedContentSink(size_t alreadyRead, std::string* out)
+    : Pipeline("content data", nullptr), read_(alreadyRead), out_(out) {}
+
+void BoundedContentSink::write(unsigned char const* data, size_t len) {
+  if (len > kMaxContentBytes - std::min(kMaxContentBytes, read_)) {
+    tooLarge_ = true;
+    throw std::length_error(TooLargeMessage());
+  }
+  read_ += len;
+  if (out_ != nullptr) out_->append(reinterpret_cast<const char*>(data), len);
+}
+
+std::string BoundedContentSink::TooLargeMessage() {
+  return "content stream larger than " + std::to_string(kMaxContentBytes >> 20) + " MB";
+}
+
 TextContent::TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, ColorTable& colors,
                          ErrorSink& errors, ContentCache* cache)
     : pdf_(pdf),
@@ -105,7 +94,7 @@ TextContent::TextContent(QPDF& pdf, QPDFObjectHandle owner, FontSource& fonts, C
 
 bool TextContent::ReadStream(QPDFObjectHandle stream, std::string& error) {
   if (cache_ != nullptr && cache_->IsOversized(stream.getObjGen())) {
-    error = BoundedAppend::TooLargeMessage();
+    error = BoundedContentSink::TooLargeMessage();
     return false;
   }
   StreamRead read = AppendStreamData(stream, data_, error);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -24,6 +25,25 @@ namespace pdfcore::content {
 
 // Decoded content of one page or form at most; a compression bomb stops here.
 inline constexpr size_t kMaxContentBytes = size_t{256} << 20;
+
+// Takes the decoded data of a content's streams up to kMaxContentBytes in all, counting from
+// what earlier streams of the same content gave, and appends it to `out` when there is one.
+class BoundedContentSink final : public Pipeline {
+ public:
+  BoundedContentSink(size_t alreadyRead, std::string* out);
+  void write(unsigned char const* data, size_t len) override;
+  void finish() override {}
+
+  size_t Read() const { return read_; }
+  // QPDF turns an exception from a pipeline into a plain failure, so the cause is kept here.
+  bool TooLarge() const { return tooLarge_; }
+  static std::string TooLargeMessage();
+
+ private:
+  size_t read_;
+  std::string* out_;
+  bool tooLarge_ = false;
+};
 
 class TextContent {
  public:

@@ -15,7 +15,6 @@
 #include <limits>
 #include <stdexcept>
 
-#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -65,25 +64,6 @@ bool EndsWithEofMarker(const std::string& path) {
 
 // Every page's content must be readable; a page whose content can't be decoded would be
 // written out empty.
-// Counts decoded bytes and drops them, up to the content size limit of one page.
-class BoundedDiscard final : public Pipeline {
- public:
-  explicit BoundedDiscard(size_t& total) : Pipeline("content check", nullptr), total_(total) {}
-  void write(unsigned char const*, size_t len) override {
-    if (len > content::kMaxContentBytes - std::min(content::kMaxContentBytes, total_)) {
-      tooLarge_ = true;
-      throw std::length_error("content larger than the limit");
-    }
-    total_ += len;
-  }
-  void finish() override {}
-  bool TooLarge() const { return tooLarge_; }
-
- private:
-  size_t& total_;
-  bool tooLarge_ = false;
-};
-
 // Decodes every content stream of every page, so that damage shows now rather than halfway
 // through a run. A page's content past the size limit is not damage: its reader reports it.
 // Each stream is decoded on its own into a bounded sink; QPDF's own page content reader would
@@ -97,9 +77,10 @@ void CheckPagesReadable(QPDF& pdf, const std::string& path) {
   for (size_t index = 0; index < pages.size(); ++index) {
     size_t total = 0;
     for (QPDFObjectHandle& stream : pages[index].getPageContents()) {
-      BoundedDiscard sink(total);
+      content::BoundedContentSink sink(total, nullptr);
       const bool decoded = stream.pipeStreamData(&sink, 0, qpdf_dl_specialized, false);
       if (sink.TooLarge()) break;
+      total = sink.Read();
       if (!decoded) {
         throw std::runtime_error("page " + std::to_string(index + 1) +
                                  ": errors while decoding content stream");
