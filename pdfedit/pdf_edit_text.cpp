@@ -76,6 +76,41 @@ int32_t CPDFEditText::PieceCount() const {
 
 const TPDFKerning& CPDFEditText::Piece(int32_t k) const { return Stack.Kerning[k]; }
 
+namespace {
+bool IsSpace(char16_t c) { return c == kSpace || c == kNoBreakSpace; }
+}  // namespace
+
+bool CPDFEditText::EndsInWord() const {
+  for (int32_t k = PieceCount() - 1; k >= 0; --k) {
+    const int32_t length = PieceLength(Piece(k));
+    if (length > 0) return !IsSpace(Piece(k).Text[length - 1]);
+    if (IsKerningGap(Piece(k).Advance, Stack.SpaceWidth)) return false;
+  }
+  return false;
+}
+
+bool CPDFEditText::StartsInWord() const {
+  for (int32_t k = 0; k < PieceCount(); ++k) {
+    if (IsKerningGap(Piece(k).Advance, Stack.SpaceWidth)) return false;
+    if (PieceLength(Piece(k)) > 0) return !IsSpace(Piece(k).Text[0]);
+  }
+  return false;
+}
+
+double CPDFEditText::EmOf(const TPDFMatrix& textRendering) const {
+  return CalcScale(textRendering) * std::fabs(Stack.FontSize);
+}
+
+TLineRelation CPDFEditText::RelationToLine(bool sameAngle, const TLineDelta& delta, double tol,
+                                           bool prevInWord, double prevEm) const {
+  const TLineRelation relation = ClassifyLineGap(sameAngle, delta.dx, delta.dy, tol);
+  if (relation == TLineRelation::NewLine && sameAngle && Angle == 0 && prevInWord &&
+      ContinuesWordAcrossKern(delta.dx, delta.dy, prevEm) && StartsInWord()) {
+    return TLineRelation::Adjacent;
+  }
+  return relation;
+}
+
 void CPDFEditText::CheckLibrary(int32_t result) const {
   if (result == 0) RaiseLibraryFailure();
 }
@@ -130,6 +165,8 @@ void CPDFEditText::ParseText() {
   GetTextPos(LineMatrix);
   MatchText();
   double tol = HalfSpaceTolerance(LineMatrix, Stack.SpaceWidth);
+  bool prevInWord = EndsInWord();
+  double prevEm = EmOf(LineMatrix);
   TPoint end = EndPoint(LineMatrix);
   LastX = end.X;
   LastY = end.Y;
@@ -144,7 +181,7 @@ void CPDFEditText::ParseText() {
     const bool measurable = LineInvertible && !IsSingular(TextMatrix);
     const TLineDelta delta = LineDeltaTo(LineMatrix, TextMatrix, origin);
     const TLineRelation relation =
-        measurable ? ClassifyLineGap(Angle == prevAngle, delta.dx, delta.dy, tol)
+        measurable ? RelationToLine(Angle == prevAngle, delta, tol, prevInWord, prevEm)
                    : TLineRelation::NewLine;
     if (relation == TLineRelation::NewLine) {
       AbandonMatch();
@@ -156,6 +193,8 @@ void CPDFEditText::ParseText() {
     }
     MatchText();
     tol = HalfSpaceTolerance(TextMatrix, Stack.SpaceWidth);
+    prevInWord = EndsInWord();
+    prevEm = EmOf(TextMatrix);
     end = EndPoint(TextMatrix);
     LastX = end.X;
     LastY = end.Y;
@@ -182,11 +221,12 @@ void CPDFEditText::ParseTemplates() {
     const int32_t index = level.Index++;
     CheckLibrary(PDF.EditTemplate(index));
     TemplHandle = PDF.GetTemplHandle();
-    if (Templates.Contains(TemplHandle)) {
+    const std::u16string searched(SearchText.data(), SearchLength);
+    if (!SearchedTemplates.emplace(TemplHandle, searched).second) {
       PDF.EndTemplate();
       continue;
     }
-    Templates.Add(TemplHandle);
+    if (!Templates.Contains(TemplHandle)) Templates.Add(TemplHandle);
     CheckLibrary(PDF.InitStack(&Stack));
     ParseText();
     if (PDF.GetTemplCount() > 0) {
@@ -435,14 +475,16 @@ CPDFEditText::TLineStep CPDFEditText::FinishMatch(int32_t j, const TTextMatch& m
 
   // The rest of the line follows the new text.
   while (HaveMore && RecordIndex < nextStart) {
+    const bool prevInWord = EndsInWord();
+    const double prevEm = EmOf(TextRenderingMatrix());
     HaveMore = PDF.GetPageText(&Stack) != 0;
     if (!HaveMore) return TLineStep{j, std::nullopt};
     ++RecordIndex;
     const TPoint origin = GetTextPos(TextMatrix);
     const TLineDelta delta = LineDeltaTo(R, TextMatrix, origin);
     const bool measurable = referenceInvertible && !IsSingular(TextMatrix);
-    if (!measurable ||
-        ClassifyLineGap(Angle == prevAngle, delta.dx, delta.dy, tol) == TLineRelation::NewLine) {
+    if (!measurable || RelationToLine(Angle == prevAngle, delta, tol, prevInWord, prevEm) ==
+                           TLineRelation::NewLine) {
       next.reset();
       break;
     }

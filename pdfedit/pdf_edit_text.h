@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,14 @@ class CPDFEditText {
   TLineDelta LineDeltaTo(const TPDFMatrix& R, const TPDFMatrix& M, TPoint origin) const;
   double GapDistance(TPoint origin) const;
   int32_t PieceCount() const;
+  // Whether the record's text ends, or starts, with a character of a word (no space, no gap).
+  bool EndsInWord() const;
+  bool StartsInWord() const;
+  // The record's font size in device units.
+  double EmOf(const TPDFMatrix& textRendering) const;
+  // The line test, with the one step back inside a word that it lets through.
+  TLineRelation RelationToLine(bool sameAngle, const TLineDelta& delta, double tol, bool prevInWord,
+                               double prevEm) const;
   const TPDFKerning& Piece(int32_t k) const;
 
   // Search text under the cursor; 0 on the terminating zero.
@@ -122,4 +131,7 @@ class CPDFEditText {
   TPDFStack Stack{};
   int32_t StartChar = 0;
   CIntList Templates;
+  // Each template is searched once per search text: a shared header holding several tags is
+  // searched again for each of them, and once only for each.
+  std::set<std::pair<int32_t, std::u16string>> SearchedTemplates;
 };

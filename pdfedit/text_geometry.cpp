@@ -89,6 +89,12 @@ TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol) 
   return TLineRelation::Adjacent;
 }
 
+bool ContinuesWordAcrossKern(double dx, double dy, double em) {
+  constexpr double kMaxKernInEm = 0.3;
+  constexpr double kMaxBaselineShiftInEm = 0.01;
+  return em > 0 && dy <= kMaxBaselineShiftInEm * em && dx >= -kMaxKernInEm * em && dx < 0;
+}
+
 bool IsKerningGap(float advance, float spaceWidth) {
   const float bound = -spaceWidth / 2.0f;
   return advance < bound;

@@ -66,6 +66,12 @@ TLineDelta LineDelta(const TPDFMatrix& R, const TPDFMatrix& M, double X, double 
 // The line test. Any comparison that cannot be made (NaN) ends the line.
 TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol);
 
+// A step back too large for the line test that still continues the line: two operators that
+// a producer cut inside a word at a tight kerning pair (groff and Ghostscript cut "AV", "Wa"),
+// on the same baseline, moving back by less than 0.3 em. A new column, a right-aligned cell or
+// overprinted text steps back further.
+bool ContinuesWordAcrossKern(double dx, double dy, double em);
+
 // True when a kerning advance stands for a word space: below -(space width)/2,
 // the bound taken as a 32-bit float.
 bool IsKerningGap(float advance, float spaceWidth);

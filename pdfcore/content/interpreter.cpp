@@ -370,6 +370,7 @@ bool Interpreter::Execute(const Token& op, TextShow& show) {
       if (inText_) Report("nested-BT", "BT inside a text object", PDF_E_WARNING | PDF_E_SYNTAX);
       inText_ = true;
       textMatrix_ = lineMatrix_ = Matrix{};
+      lineOffset_ = 0;
       break;
     case Op::kEndText:
       if (!inText_) Report("stray-ET", "ET without BT", PDF_E_WARNING | PDF_E_SYNTAX);
@@ -406,7 +407,10 @@ bool Interpreter::Execute(const Token& op, TextShow& show) {
       }
       break;
     case Op::kSetTextMatrix:
-      if (Numbers(6, v)) textMatrix_ = lineMatrix_ = Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
+      if (Numbers(6, v)) {
+        textMatrix_ = lineMatrix_ = Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
+        lineOffset_ = 0;
+      }
       break;
     case Op::kNextLine:
       NextLine();
@@ -559,6 +563,7 @@ void Interpreter::SetColorComponents(ColorValue& color) {
 void Interpreter::MoveText(double tx, double ty) {
   lineMatrix_ = Translated(lineMatrix_, tx, ty);
   textMatrix_ = lineMatrix_;
+  lineOffset_ = 0;
 }
 
 void Interpreter::NextLine() { MoveText(0, -state_.leading); }
@@ -622,6 +627,7 @@ void Interpreter::DecodePiece(const std::string& bytes, PdfFont* font, ShownPiec
     width += advance * s.horizontalScale;
   }
   piece.width = width;
+  piecesGlyphs_ += glyphs_.size();
 }
 
 bool Interpreter::Show(ShowKind kind, const Token& op, TextShow& show) {
@@ -664,6 +670,7 @@ bool Interpreter::Show(ShowKind kind, const Token& op, TextShow& show) {
   show.pieces.clear();
   show.operatorEnd = op.end;
   show.arrayClose = 0;
+  piecesGlyphs_ = 0;
 
   const Operand& operand = operands_.back();
   if (kind != ShowKind::kShowArray) {
@@ -708,7 +715,12 @@ bool Interpreter::Show(ShowKind kind, const Token& op, TextShow& show) {
   show.state = s;
   show.textMatrix = Translated(textMatrix_, 0, s.rise);
   textMatrix_ = Translated(textMatrix_, displacement, 0);
-  return true;
+  lineOffset_ += displacement;
+  show.inTextObject = inText_;
+  show.lineMatrixAfter = lineMatrix_;
+  show.lineOffsetAfter = lineOffset_;
+  // Nothing to see or to search: a shift of the pen is not a text record.
+  return piecesGlyphs_ > 0;
 }
 
 }  // namespace pdfcore::content

@@ -46,6 +46,11 @@ struct TextShow {
   size_t arrayClose = 0;        // TJ: offset of the closing ']'
   std::string wordSpacingText;  // ": its first two operands as written
   std::string charSpacingText;
+  // The text object as the operator leaves it: text written in the operator's place restores
+  // this, so what follows is positioned as before.
+  bool inTextObject = false;
+  Matrix lineMatrixAfter;      // Tlm
+  double lineOffsetAfter = 0;  // Tm is Tlm moved by this along its x axis
 };
 
 class Interpreter {
@@ -58,7 +63,9 @@ class Interpreter {
   Interpreter(std::string_view data, QPDFObjectHandle resources, FontSource& fonts,
               ColorResolver& colors, Reporter& reporter, Hooks hooks = {});
 
-  // Runs to the next text-showing operator and describes it. False at the end of the content.
+  // Runs to the next text-showing operator that shows at least one glyph and describes it;
+  // operators that only move the pen (a TJ of numbers, an empty string) move it silently.
+  // False at the end of the content.
   bool NextText(TextShow& show);
 
   // Runs the rest of the content.
@@ -72,7 +79,7 @@ class Interpreter {
 
  private:
   bool textIgnored_ = false;  // RunToEnd: shown text is not decoded
-  struct Item {  // an element of an array operand
+  struct Item {               // an element of an array operand
     TokenType type = TokenType::kNull;
     double number = 0;
     std::string text;
@@ -131,12 +138,14 @@ class Interpreter {
   size_t overflowSaves_ = 0;  // q beyond the bound: counted, not saved
   Matrix textMatrix_;
   Matrix lineMatrix_;
+  double lineOffset_ = 0;  // how far text shown since Tlm was set has moved Tm
   bool inText_ = false;
   size_t completeEnd_ = 0;
   bool endsIncomplete_ = false;  // an unterminated string ran into the end of the data
   bool finished_ = false;
   std::map<std::string, PdfFont*> fontsByName_;
   std::vector<GlyphMetrics> glyphs_;  // of the piece being decoded; kept to reuse its memory
+  size_t piecesGlyphs_ = 0;           // glyphs of the operator being decoded
 };
 
 }  // namespace pdfcore::content

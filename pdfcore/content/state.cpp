@@ -1,5 +1,7 @@
 #include "content/state.h"
 
+#include <cmath>
+
 namespace pdfcore::content {
 
 Matrix Concat(const Matrix& m, const Matrix& n) {
@@ -15,6 +17,25 @@ Matrix Translated(const Matrix& m, double tx, double ty) {
 }
 
 TPDFMatrix ToAbi(const Matrix& m) { return TPDFMatrix{m.a, m.b, m.c, m.d, m.e, m.f}; }
+
+Matrix FromAbi(const TPDFMatrix& m) { return Matrix{m.a, m.b, m.c, m.d, m.e, m.f}; }
+
+bool Inverted(const Matrix& m, Matrix& out) {
+  const double det = m.a * m.d - m.b * m.c;
+  if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
+  Matrix r;
+  r.a = m.d / det;
+  r.b = -m.b / det;
+  r.c = -m.c / det;
+  r.d = m.a / det;
+  r.e = -(m.e * r.a + m.f * r.c);
+  r.f = -(m.e * r.b + m.f * r.d);
+  for (double v : {r.a, r.b, r.c, r.d, r.e, r.f}) {
+    if (!std::isfinite(v)) return false;
+  }
+  out = r;
+  return true;
+}
 
 void Reporter::Once(const std::string& key, int32_t code, const std::string& message,
                     int32_t type) {

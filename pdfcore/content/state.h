@@ -28,6 +28,9 @@ Matrix Concat(const Matrix& first, const Matrix& second);
 // The matrix moved by (tx, ty) in its own space: [1 0 0 1 tx ty] × m.
 Matrix Translated(const Matrix& m, double tx, double ty);
 TPDFMatrix ToAbi(const Matrix& m);
+Matrix FromAbi(const TPDFMatrix& m);
+// The inverse of `m`; false (and `out` untouched) when `m` is singular or not finite.
+bool Inverted(const Matrix& m, Matrix& out);
 
 // Where fonts come from: the document's font cache, or a stand-in in tests.
 class FontSource {

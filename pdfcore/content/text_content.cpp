@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -47,16 +48,86 @@ float ToFloat(double value) {
       std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
-// A TJ number as PDF writes it: no exponent, trailing zeros dropped.
-std::string FormatNumber(double value) {
+// A number as PDF writes it: no exponent, at most `decimals` decimals, trailing zeros dropped,
+// whatever the locale.
+std::string FormatFixed(double value, int decimals) {
+  if (!std::isfinite(value)) return "0";
   value = std::clamp(value, -1e12, 1e12);
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.4f", value);
-  std::string text = buffer;
-  while (!text.empty() && text.back() == '0') text.pop_back();
-  if (!text.empty() && text.back() == '.') text.pop_back();
+  auto [end, error] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (error != std::errc()) return "0";
+  std::string text(buffer, end);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
   if (text == "-0" || text.empty()) text = "0";
   return text;
+}
+
+// A TJ number of a removal.
+std::string FormatNumber(double value) { return FormatFixed(value, 4); }
+
+// Positions and sizes of written text: enough digits for any page size and scale.
+std::string Num(double value) { return FormatFixed(value, 6); }
+
+std::string MatrixOperands(const Matrix& m) {
+  return Num(m.a) + " " + Num(m.b) + " " + Num(m.c) + " " + Num(m.d) + " " + Num(m.e) + " " +
+         Num(m.f);
+}
+
+std::string HexString(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out = "<";
+  for (char c : bytes) {
+    auto byte = static_cast<unsigned char>(c);
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xF];
+  }
+  return out + ">";
+}
+
+// Text state operators that take `from` to what `text` is shown with.
+std::string TextStateOperators(double& charSpacing, double& wordSpacing, double& horizontalScale,
+                               int32_t& renderMode, const PlacedText& text) {
+  std::string out;
+  if (text.charSpacing != charSpacing) out += Num(text.charSpacing) + " Tc\n";
+  if (text.wordSpacing != wordSpacing) out += Num(text.wordSpacing) + " Tw\n";
+  if (text.horizontalScale != horizontalScale) out += Num(text.horizontalScale * 100) + " Tz\n";
+  if (text.renderMode != renderMode) out += std::to_string(text.renderMode) + " Tr\n";
+  charSpacing = text.charSpacing;
+  wordSpacing = text.wordSpacing;
+  horizontalScale = text.horizontalScale;
+  renderMode = text.renderMode;
+  return out;
+}
+
+bool SameStyle(const PlacedText& a, const PlacedText& b) {
+  return a.fontName == b.fontName && a.fontSize == b.fontSize && a.fillColor == b.fillColor &&
+         a.strokeColor == b.strokeColor && a.charSpacing == b.charSpacing &&
+         a.wordSpacing == b.wordSpacing && a.horizontalScale == b.horizontalScale &&
+         a.renderMode == b.renderMode;
+}
+
+bool Close(double x, double y) { return std::fabs(x - y) <= 1e-9 * (1 + std::fabs(x)); }
+
+// The TJ number that takes a run from its end to `start`, when `start` lies on the run's
+// baseline in the same orientation and scale.
+bool StepAlongBaseline(const Matrix& end, const Matrix& start, double scale, double& number) {
+  if (!Close(end.a, start.a) || !Close(end.b, start.b) || !Close(end.c, start.c) ||
+      !Close(end.d, start.d) || scale == 0) {
+    return false;
+  }
+  const double det = end.a * end.d - end.b * end.c;
+  if (det == 0) return false;
+  const double de = start.e - end.e;
+  const double df = start.f - end.f;
+  const double tx = (de * end.d - df * end.c) / det;
+  const double ty = (end.a * df - end.b * de) / det;
+  if (!std::isfinite(tx) || std::fabs(ty) > 1e-6 * (1 + std::fabs(tx))) return false;
+  number = -tx * 1000 / scale;
+  return std::isfinite(number) && std::fabs(number) < 1e9;
 }
 
 std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, size_t>> ranges,
@@ -189,14 +260,16 @@ bool TextContent::Restart(TPDFStack& record) {
   texts_.clear();
   last_ = nullptr;
   lastEdit_ = -1;
+  lastInsertion_ = -1;
   EndPass();
   ResetRecord(record);
   if (!loaded_) return false;
-  if (!edits_.empty()) {
-    // Removals made so far become part of the content the new pass reads; they are still
-    // waiting to be stored.
+  if (!edits_.empty() || !insertions_.empty()) {
+    // Removals and text written so far become part of the content the new pass reads; they
+    // are still waiting to be stored.
     data_ = EditedContent();
     edits_.clear();
+    insertions_.clear();
     changed_ = true;
     known_.reset();
   }
@@ -277,6 +350,7 @@ bool TextContent::Next(TPDFStack& record) {
   texts_.clear();
   last_ = nullptr;
   lastEdit_ = -1;
+  lastInsertion_ = -1;
   if (const TextShow* show = NextShow()) {
     last_ = show;
     FillRecord(*show, record);
@@ -332,8 +406,8 @@ void TextContent::FillRecord(const TextShow& show, TPDFStack& record) {
   lastState_.renderMode = s.renderMode;
 }
 
-std::string TextContent::Removal(const TextShow& show, size_t fromPiece, size_t& begin,
-                                 size_t& end) const {
+std::string TextContent::Removal(const TextShow& show, size_t fromPiece, bool keepPlace,
+                                 size_t& begin, size_t& end) const {
   double displacement = 0;
   for (size_t i = fromPiece; i < show.pieces.size(); ++i) {
     displacement += show.pieces[i].width - show.pieces[i].advance;
@@ -341,7 +415,9 @@ std::string TextContent::Removal(const TextShow& show, size_t fromPiece, size_t&
   const double scale = show.state.fontSize * show.state.horizontalScale;
   // The removed text becomes a TJ number that moves the pen by the same amount.
   std::string shift;
-  if (displacement != 0 && scale != 0) shift = FormatNumber(-displacement * 1000 / scale);
+  if (keepPlace && displacement != 0 && scale != 0) {
+    shift = FormatNumber(-displacement * 1000 / scale);
+  }
 
   if (show.kind == ShowKind::kShowArray) {
     begin = show.pieces[fromPiece].removeFrom;
@@ -377,7 +453,9 @@ bool TextContent::RemoveText(const TPDFStack& record) {
     return true;
   }
   Edit edit;
-  edit.replacement = Removal(*last_, from, edit.begin, edit.end);
+  edit.replacement = Removal(*last_, from, true, edit.begin, edit.end);
+  edit.bareReplacement = Removal(*last_, from, false, edit.begin, edit.end);
+  edit.operatorEnd = last_->operatorEnd;
   if (lastEdit_ >= 0) {
     // Removing again from the same record: the larger cut holds.
     if (from < lastEditFrom_) {
@@ -424,11 +502,102 @@ std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, si
 std::string TextContent::EditedContent() const {
   std::vector<std::pair<size_t, size_t>> ranges;
   std::vector<std::string> replacements;
+  std::set<size_t> inserted;
+  for (const Insertion& insertion : insertions_) inserted.insert(insertion.at);
   for (const Edit& edit : edits_) {
     ranges.emplace_back(edit.begin, edit.end);
-    replacements.push_back(edit.replacement);
+    replacements.push_back(inserted.count(edit.operatorEnd) != 0 ? edit.bareReplacement
+                                                                 : edit.replacement);
+  }
+  for (const Insertion& insertion : insertions_) {
+    ranges.emplace_back(insertion.at, insertion.at);
+    replacements.push_back(InsertionOperators(insertion));
   }
   return ApplyEdits(data_, std::move(ranges), replacements);
+}
+
+void TextContent::PlaceText(const PlacedText& text) {
+  if (!PlaceAfterRecord(text)) AppendOperators(StandaloneOperators(text));
+}
+
+bool TextContent::PlaceAfterRecord(const PlacedText& text) {
+  if (last_ == nullptr || damaged_) return false;
+  Matrix toRecordSpace;
+  if (!Inverted(last_->state.ctm, toRecordSpace)) return false;
+  const Matrix start = Concat(FromAbi(text.matrix), toRecordSpace);
+  if (lastInsertion_ < 0) {
+    Insertion insertion;
+    insertion.at = last_->operatorEnd;
+    insertion.inTextObject = last_->inTextObject;
+    insertion.lineMatrix = last_->lineMatrixAfter;
+    insertion.lineOffset = last_->lineOffsetAfter;
+    insertion.state = last_->state;
+    lastInsertion_ = static_cast<long>(insertions_.size());
+    insertions_.push_back(std::move(insertion));
+  }
+  Insertion& insertion = insertions_[static_cast<size_t>(lastInsertion_)];
+  const std::string shown = HexString(text.bytes);
+  double number = 0;
+  if (!insertion.runs.empty()) {
+    PlacedRun& run = insertion.runs.back();
+    if (SameStyle(run.style, text) &&
+        StepAlongBaseline(run.end, start, text.fontSize * text.horizontalScale, number)) {
+      if (std::fabs(number) >= 0.0005) run.array += " " + Num(number) + " ";
+      run.array += shown;
+      run.end = Translated(start, text.width, 0);
+      return true;
+    }
+  }
+  PlacedRun run;
+  run.style = text;
+  run.style.matrix = ToAbi(start);
+  run.style.bytes.clear();
+  run.end = Translated(start, text.width, 0);
+  run.array = shown;
+  insertion.runs.push_back(std::move(run));
+  return true;
+}
+
+std::string TextContent::InsertionOperators(const Insertion& insertion) {
+  // The written text starts from the record's graphics state (its clip, transparency and line
+  // width stay); q/Q undo what it changes. Tm and Tlm are not part of the graphics state: the
+  // text object is ended around it and started again at the record's Tlm, moved on to its Tm.
+  const GraphicsState& state = insertion.state;
+  std::string out = "\n";
+  if (insertion.inTextObject) out += "ET\n";
+  out += "q\nBT\n";
+  double charSpacing = state.charSpacing;
+  double wordSpacing = state.wordSpacing;
+  double horizontalScale = state.horizontalScale;
+  int32_t renderMode = state.renderMode;
+  bool riseCleared = state.rise == 0;
+  const PlacedText* previous = nullptr;
+  for (const PlacedRun& run : insertion.runs) {
+    const PlacedText& style = run.style;
+    if (!previous || previous->fillColor != style.fillColor) out += style.fillColor;
+    if (!previous || previous->strokeColor != style.strokeColor) out += style.strokeColor;
+    out += TextStateOperators(charSpacing, wordSpacing, horizontalScale, renderMode, style);
+    // The matrix already holds the rise of the text it stands for.
+    if (!riseCleared) out += "0 Ts\n";
+    riseCleared = true;
+    out += MatrixOperands(FromAbi(style.matrix)) + " Tm\n";
+    out += style.fontName + " " + Num(style.fontSize) + " Tf\n";
+    out += "[" + run.array + "] TJ\n";
+    previous = &style;
+  }
+  out += "ET\nQ\n";
+  if (!insertion.inTextObject) return out;
+  out += "BT\n" + MatrixOperands(insertion.lineMatrix) + " Tm\n";
+  if (insertion.lineOffset != 0) {
+    const double scale = state.fontSize * state.horizontalScale;
+    if (scale != 0 && state.font != nullptr) {
+      out += "[" + Num(-insertion.lineOffset * 1000 / scale) + "] TJ\n";
+    } else {
+      // No way to move Tm alone: Tlm goes with it.
+      out += MatrixOperands(Translated(insertion.lineMatrix, insertion.lineOffset, 0)) + " Tm\n";
+    }
+  }
+  return out;
 }
 
 std::string TextContent::WrapWithAdditions(const std::string& edited) {
@@ -497,7 +666,7 @@ bool TextContent::Store(const std::string& data) {
 
 bool TextContent::Flush() {
   if (!loaded_) return false;
-  if (edits_.empty() && appended_.empty() && !changed_) return true;
+  if (edits_.empty() && insertions_.empty() && appended_.empty() && !changed_) return true;
   if (damaged_) {
     // Storing would replace data that could not be read by what could: content would be lost.
     reporter_.Sink().Report(0, "Content not stored: part of it could not be read",
@@ -515,10 +684,12 @@ bool TextContent::Flush() {
   data_ = std::move(stored);
   usedTemplates_.reset();
   edits_.clear();
+  insertions_.clear();
   appended_.clear();
   changed_ = false;
   last_ = nullptr;
   lastEdit_ = -1;
+  lastInsertion_ = -1;
   return true;
 }
 
@@ -548,3 +719,18 @@ std::vector<QPDFObjectHandle> TextContent::UsedTemplates() {
 }
 
 }  // namespace pdfcore::content
+
+namespace pdfcore {
+
+std::string StandaloneOperators(const PlacedText& text) {
+  std::string out = "q\n" + text.fillColor + text.strokeColor + "BT\n";
+  double charSpacing = 0, wordSpacing = 0, horizontalScale = 1;
+  int32_t renderMode = 0;
+  out += content::TextStateOperators(charSpacing, wordSpacing, horizontalScale, renderMode, text);
+  out += content::MatrixOperands(content::FromAbi(text.matrix)) + " Tm\n";
+  out += text.fontName + " " + content::Num(text.fontSize) + " Tf\n";
+  out += content::HexString(text.bytes) + " Tj\nET\nQ\n";
+  return out;
+}
+
+}  // namespace pdfcore

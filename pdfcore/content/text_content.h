@@ -57,6 +57,7 @@ class TextContent {
   bool RemoveText(const TPDFStack& record);
   const TextStateSnapshot& LastTextState() const { return lastState_; }
   void AppendOperators(const std::string& operators);
+  void PlaceText(const PlacedText& text);
   bool Flush();
   std::vector<QPDFObjectHandle> UsedTemplates();
   QPDFObjectHandle Owner() const { return owner_; }
@@ -69,6 +70,28 @@ class TextContent {
     size_t begin;
     size_t end;
     std::string replacement;
+    // The same without the shift that keeps later glyphs in place: used when text is written
+    // in the record's place, which puts the pen back where the record left it.
+    std::string bareReplacement;
+    size_t operatorEnd;
+  };
+
+  // Strings of one style written one after the other along one baseline: one TJ.
+  struct PlacedRun {
+    PlacedText style;  // of its first string; `matrix` is where the run starts
+    Matrix end;        // where the glyph after the run would go, in the record's space
+    std::string array;
+  };
+
+  // Text written in the place of one record, right after its operator. It is wrapped so that
+  // the content after it finds the graphics state and text position it found before.
+  struct Insertion {
+    size_t at = 0;  // the end of the record's operator
+    bool inTextObject = false;
+    Matrix lineMatrix;
+    double lineOffset = 0;
+    GraphicsState state;  // the record's: what the written text starts from
+    std::vector<PlacedRun> runs;
   };
 
   // Counts what is reported on behalf of this content: a content that reported anything is
@@ -102,7 +125,11 @@ class TextContent {
   ContentCache::Key CacheKey() const;
   void ResetRecord(TPDFStack& record);
   void FillRecord(const TextShow& show, TPDFStack& record);
-  std::string Removal(const TextShow& show, size_t fromPiece, size_t& begin, size_t& end) const;
+  std::string Removal(const TextShow& show, size_t fromPiece, bool keepPlace, size_t& begin,
+                      size_t& end) const;
+  // Adds `text` to the insertion of the record delivered last; false when it can't go there.
+  bool PlaceAfterRecord(const PlacedText& text);
+  static std::string InsertionOperators(const Insertion& insertion);
   std::string WrapWithAdditions(const std::string& edited);
   // WrapWithAdditions() when a clean pass over the content is known: removals change neither
   // its q/Q nor its BT/ET, so what it leaves open is known without reading it again.
@@ -134,6 +161,8 @@ class TextContent {
   size_t replayAt_ = 0;
   TextShow interpreted_;     // the record read last when it is not being recorded
   std::vector<Edit> edits_;  // removals, in content order
+  std::vector<Insertion> insertions_;
+  long lastInsertion_ = -1;  // index in insertions_ of the one for the record delivered last
   std::string appended_;
   std::optional<std::vector<QPDFObjectHandle>> usedTemplates_;  // until the content is stored
   bool changed_ = false;  // edits were folded into data_ but not stored

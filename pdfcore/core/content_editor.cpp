@@ -77,6 +77,8 @@ void ContentEditor::AppendOperators(const std::string& operators) {
   impl_->content.AppendOperators(operators);
 }
 
+void ContentEditor::PlaceText(const PlacedText& text) { impl_->content.PlaceText(text); }
+
 bool ContentEditor::Flush() { return impl_->content.Flush(); }
 
 std::vector<QPDFObjectHandle> ContentEditor::UsedTemplates() {

@@ -26,14 +26,33 @@ class ContentCache;  // what the document remembers of its contents (content/con
 struct TextStateSnapshot {
   PdfFont* font = nullptr;
   double fontSize = 0;
-  double charSpacing = 0;     // Tc
-  double wordSpacing = 0;     // Tw
-  double horizontalScale = 1; // Tz / 100
-  int32_t renderMode = 0;     // Tr
+  double charSpacing = 0;      // Tc
+  double wordSpacing = 0;      // Tw
+  double horizontalScale = 1;  // Tz / 100
+  int32_t renderMode = 0;      // Tr
 };
 
+// One string of glyphs written by the text output, with everything needed to show it: the
+// content decides where its operators go.
+struct PlacedText {
+  TPDFMatrix matrix{1, 0, 0, 1, 0, 0};  // maps its text space to the content's own space
+  std::string fillColor;                // operators that set the fill colour
+  std::string strokeColor;              // and the stroke colour
+  double charSpacing = 0;               // Tc
+  double wordSpacing = 0;               // Tw
+  double horizontalScale = 1;           // Tz / 100
+  int32_t renderMode = 0;               // Tr
+  std::string fontName;                 // resource name of the font, with its slash
+  double fontSize = 0;
+  std::string bytes;  // the string operand
+  double width = 0;   // advance of the glyphs in text space
+};
+
+// Operators that show `text` on their own, from the content's initial graphics state.
+std::string StandaloneOperators(const PlacedText& text);
+
 class ContentEditor {
-public:
+ public:
   // owner: a page dictionary or a form XObject stream of `pdf`. `cache`: the document's, shared
   // by every editor of it, so reopening unchanged content costs no new reading.
   ContentEditor(QPDF& pdf, QPDFObjectHandle owner, FontCache& fonts, ColorTable& colors,
@@ -61,6 +80,12 @@ public:
   // which is wrapped in q/Q so the additions start from the initial graphics state.
   void AppendOperators(const std::string& operators);
 
+  // Text written in the place of the record delivered last (which the engine has just removed
+  // or cut): it goes into the content right after that record's operator, so a later pass meets
+  // it where it shows. Consecutive strings of one style along one baseline become one TJ.
+  // Text that can't go there (no record, a singular transformation) is appended instead.
+  void PlaceText(const PlacedText& text);
+
   // pdfFlushPageContent: stores the edited content; unchanged content is not rewritten.
   bool Flush();
 
@@ -71,7 +96,7 @@ public:
   // /Resources.
   QPDFObjectHandle Owner() const;
 
-private:
+ private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

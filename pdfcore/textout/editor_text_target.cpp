@@ -26,6 +26,8 @@ const TextStateSnapshot& EditorTextTarget::State() const { return editor_.LastTe
 
 void EditorTextTarget::Append(const std::string& operators) { editor_.AppendOperators(operators); }
 
+void EditorTextTarget::Place(const PlacedText& text) { editor_.PlaceText(text); }
+
 QPDFObjectHandle EditorTextTarget::Owner() const { return editor_.Owner(); }
 
 QPDFObjectHandle EditorTextTarget::FontDictionary(const PdfFont* font) {

@@ -11,17 +11,6 @@ namespace {
 
 constexpr size_t kMaxColorComponents = 32;
 
-std::string HexString(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out = "<";
-  for (char c : bytes) {
-    auto byte = static_cast<unsigned char>(c);
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0xF];
-  }
-  return out + ">";
-}
-
 std::string CodePointText(char32_t codePoint) {
   char buffer[16];
   std::snprintf(buffer, sizeof(buffer), "U+%04X", static_cast<unsigned>(codePoint));
@@ -267,7 +256,7 @@ bool TextOutput::LayOutInDocumentFont(TextTarget* target, const std::vector<char
              (glyph.isWordSpace ? state.wordSpacing : 0.0);
   }
   layout.width = width * state.horizontalScale;
-  layout.pieces.push_back(Piece{nullptr, std::move(bytes), {}});
+  layout.pieces.push_back(Piece{nullptr, std::move(bytes), layout.width, {}});
   return true;
 }
 
@@ -287,16 +276,20 @@ void TextOutput::LayOutInSystemFonts(const std::vector<char32_t>& characters,
       continue;
     }
     if (layout.pieces.empty() || layout.pieces.back().slot != slot) {
-      layout.pieces.push_back(Piece{slot, {}, {}});
+      layout.pieces.push_back(Piece{slot, {}, 0, {}});
     }
     Piece& piece = layout.pieces.back();
     piece.bytes += static_cast<char>((glyph >> 8) & 0xFF);
     piece.bytes += static_cast<char>(glyph & 0xFF);
     piece.glyphs.emplace_back(glyph, c);
-    // Two-byte codes: word spacing never applies.
-    width += slot->face->Advance(glyph) * fontSize_ + state.charSpacing;
+    // As a viewer measures it: the /W entry of the glyph. Two-byte codes: word spacing never
+    // applies.
+    const double advance = (slot->face->Width1000(glyph) / 1000.0 * fontSize_ + state.charSpacing) *
+                           state.horizontalScale;
+    piece.width += advance;
+    width += advance;
   }
-  layout.width = width * state.horizontalScale;
+  layout.width = width;
 }
 
 TextOutput::Layout TextOutput::Arrange(TextTarget* target, std::u16string_view text,
@@ -375,22 +368,24 @@ int32_t TextOutput::Write(TextTarget& target, const TPDFMatrix& m, std::u16strin
 
   const TextStateSnapshot& state = target.State();
   QPDFObjectHandle resources = EditableResources(target.Owner());
-  std::string ops = "q\n";
-  ops += ColorOperators(fill_, false, colors, resources);
-  ops += ColorOperators(stroke_, true, colors, resources);
-  ops += "BT\n";
-  if (state.charSpacing != 0) ops += FormatNumber(state.charSpacing) + " Tc\n";
-  if (state.wordSpacing != 0) ops += FormatNumber(state.wordSpacing) + " Tw\n";
-  if (state.horizontalScale != 1) ops += FormatNumber(state.horizontalScale * 100) + " Tz\n";
-  if (drawMode_ != 0) ops += std::to_string(drawMode_) + " Tr\n";
-  ops += FormatNumber(m.a) + " " + FormatNumber(m.b) + " " + FormatNumber(m.c) + " " +
-         FormatNumber(m.d) + " " + FormatNumber(m.e) + " " + FormatNumber(m.f) + " Tm\n";
+  PlacedText placed;
+  placed.matrix = m;
+  placed.fillColor = ColorOperators(fill_, false, colors, resources);
+  placed.strokeColor = ColorOperators(stroke_, true, colors, resources);
+  placed.charSpacing = state.charSpacing;
+  placed.wordSpacing = state.wordSpacing;
+  placed.horizontalScale = state.horizontalScale;
+  placed.renderMode = drawMode_;
+  placed.fontSize = fontSize_;
   for (Piece& piece : layout.pieces) {
-    ops += FontOperand(target, resources, piece) + " " + FormatNumber(fontSize_) + " Tf\n";
-    ops += HexString(piece.bytes) + " Tj\n";
+    placed.fontName = FontOperand(target, resources, piece);
+    placed.bytes = piece.bytes;
+    placed.width = piece.width;
+    target.Place(placed);
+    // The next piece starts where this one ends.
+    placed.matrix.e += piece.width * placed.matrix.a;
+    placed.matrix.f += piece.width * placed.matrix.b;
   }
-  ops += "ET\nQ\n";
-  target.Append(ops);
   return 0;
 }
 

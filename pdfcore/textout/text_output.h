@@ -48,6 +48,9 @@ class TextTarget {
   virtual const TextStateSnapshot& State() const = 0;
   // Adds operators after the content, which starts them in the initial graphics state.
   virtual void Append(const std::string& operators) = 0;
+  // Shows one string of glyphs; a content open for editing puts it where the text it stands
+  // for was. By default it is appended on its own.
+  virtual void Place(const PlacedText& text) { Append(StandaloneOperators(text)); }
   // The page or form whose /Resources get the fonts and colour spaces used.
   virtual QPDFObjectHandle Owner() const = 0;
   // The font dictionary `font` was loaded from, null when it can't be found.
@@ -116,6 +119,7 @@ class TextOutput {
   struct Piece {
     FaceSlot* slot = nullptr;                           // null: the document's own font
     std::string bytes;                                  // the string operand
+    double width = 0;                                   // its advance in text space
     std::vector<std::pair<uint32_t, char32_t>> glyphs;  // system fonts: glyph and character
   };
   struct Layout {
@@ -169,6 +173,7 @@ class EditorTextTarget final : public TextTarget {
   EditorTextTarget(ContentEditor& editor, FontCache& fonts) : editor_(editor), fonts_(fonts) {}
   const TextStateSnapshot& State() const override;
   void Append(const std::string& operators) override;
+  void Place(const PlacedText& text) override;
   QPDFObjectHandle Owner() const override;
   QPDFObjectHandle FontDictionary(const PdfFont* font) override;
 

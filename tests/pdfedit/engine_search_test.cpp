@@ -241,6 +241,18 @@ TEST_F(EngineTest, LaterSearchSkipsTemplatesAlreadySearchedButNotTheOnesAfterThe
   EXPECT_EQ(engine->GetTemplates().Count(), 2);
 }
 
+TEST_F(EngineTest, TemplateHoldingTwoTagsIsSearchedOnceForEach) {
+  // A header shared by every page holds two different tags: the second search must find its
+  // own tag there, and a later search for either finds nothing new.
+  ASSERT_TRUE(fake.add_template_use(-1, 7));
+  Templ(7, Rec(u"[[a]] and [[b]]", 0));
+  EXPECT_EQ(engine->FindAll(u"[[a]]"), 1);
+  EXPECT_EQ(engine->FindAll(u"[[b]]"), 1);
+  EXPECT_THAT(MatchesOf(*engine), ElementsAre(MatchFields{7, 0, 0, 0, 10, 1}));
+  EXPECT_EQ(engine->FindAll(u"[[a]]"), 0);
+  EXPECT_EQ(engine->GetTemplates().Count(), 1);
+}
+
 // --- state and failures -----------------------------------------------------------------------
 
 TEST_F(EngineTest, EmptySearchTextIsRefusedAndChangesNothing) {
