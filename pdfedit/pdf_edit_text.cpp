@@ -356,7 +356,18 @@ void CPDFEditText::CutTopLevel(const TTextMatch& m) {
 
 void CPDFEditText::CutAlongLine() {
   RemoveWholeRecord();
+  RebasePen();
   TextMatrix = PenMatrix;
+}
+
+void CPDFEditText::RebasePen() {
+  // The pen keeps its place on the page; the record written there keeps its own direction and
+  // scale, which carry its size when a producer puts the size into the matrix.
+  TPDFMatrix own = TextRenderingMatrix();
+  if (IsSingular(own)) return;
+  own.e = PenMatrix.e;
+  own.f = PenMatrix.f;
+  PenMatrix = own;
 }
 
 int32_t CPDFEditText::RewriteRecord(int32_t i, TTextMatch m, bool alongLine) {
@@ -384,6 +395,7 @@ int32_t CPDFEditText::RewritePass(int32_t i, const TTextMatch& m, bool alongLine
   last = Matches.Get(end - 1);
 
   const bool onPen = m.FirstKerning == -1 || alongLine;
+  if (onPen && !alongLine) RebasePen();
   TPDFMatrix& M = onPen ? PenMatrix : TextMatrix;
   if (!alongLine) CursorToEnd();
   const int32_t firstPiece = alongLine ? 0 : std::max(m.FirstKerning, 0);
@@ -461,6 +473,7 @@ CPDFEditText::TLineStep CPDFEditText::FinishMatch(int32_t j, const TTextMatch& m
     const TPoint origin = Transform(TextMatrix, 0.0, 0.0);
     if (GapDistance(origin) > tol && CursorChar() == kSpace) ++Cursor;
     RemoveWholeRecord();
+    RebasePen();
     for (int32_t k = 0; k < PieceCount(); ++k) ReEmitPiece(PenMatrix, Piece(k));
     tol = HalfSpaceTolerance(TextMatrix, Stack.SpaceWidth);
     point = EndPoint(TextMatrix);
@@ -490,6 +503,7 @@ CPDFEditText::TLineStep CPDFEditText::FinishMatch(int32_t j, const TTextMatch& m
     }
     RemoveWholeRecord();
     ApplyGap(PenMatrix, delta.dx, tol);
+    RebasePen();
     for (int32_t k = 0; k < PieceCount(); ++k) ReEmitPiece(PenMatrix, Piece(k));
     prevAngle = Angle;
     tol = HalfSpaceTolerance(TextMatrix, Stack.SpaceWidth);
@@ -538,7 +552,10 @@ void CPDFEditText::ApplyGap(TPDFMatrix& M, double dx, double tol) {
     return;
   }
   if (InsideOccurrence()) return;
-  Translate(M, dx);
+  // dx is measured on the page; the pen moves in its own text space, which a scaled CTM or a
+  // size carried by the text matrix (cairo's 1 Tf) makes larger or smaller than the page's.
+  const double unit = std::hypot(M.a, M.b);
+  Translate(M, unit > 0 && std::isfinite(unit) ? dx / unit : dx);
 }
 
 bool CPDFEditText::InsideOccurrence() const { return CursorChar() != 0; }

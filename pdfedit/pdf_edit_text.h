@@ -76,6 +76,8 @@ class CPDFEditText {
   bool InsideOccurrence() const;
   void ReEmitPiece(TPDFMatrix& M, const TPDFKerning& piece);
   void RemoveWholeRecord();
+  // Gives the pen the direction and scale of the record now in Stack, at the pen's place.
+  void RebasePen();
 
   // Output.
   void WriteText(TPDFMatrix& M, const PDF_WCHAR* chars, int32_t count);
