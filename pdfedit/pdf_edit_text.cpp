@@ -339,6 +339,11 @@ void CPDFEditText::CutTopLevel(const TTextMatch& m) {
   if (s <= 0) {
     RemoveWholeRecord();
     TextMatrix = trm;
+    // A kern before the first glyph (pdfTeX writes a word space so) still moves it: the new
+    // text starts where the tag started.
+    if (s == 0 && m.FirstChar >= 0 && PieceCount() > 0) {
+      Translate(TextMatrix, -static_cast<double>(Piece(0).Advance));
+    }
     return;
   }
   // Pieces before s stay where they are; the pass continues after them.

@@ -253,6 +253,31 @@ TEST_F(Replace, RecordThatCannotBeInvertedEndsTheRelayout) {
   EXPECT_THAT(RemovedRecords(), ElementsAre(0));
 }
 
+// Producers that put the size into the text matrix (cairo's 1 Tf, Chromium's scaled CTM): the
+// gap measured on the page is kept on the page, and each record keeps its own scale.
+TEST_F(Replace, ScaledMatricesKeepPageGapsAndEachRecordsOwnScale) {
+  fakepdf::ScriptRecord tag = Rec(u"[[x]]", 100);
+  tag.fields.tm.a = tag.fields.tm.d = 2;  // 50 text units, 100 on the page
+  fakepdf::ScriptRecord big = Rec(u" big", 210);
+  big.fields.tm.a = big.fields.tm.d = 3;  // 10 on the page after the tag's end, a larger size
+  Page(tag);
+  Page(big);
+  Run(u"[[x]]", u"new", 1);
+  // "new" is 30 text units, 60 on the page: the pen ends at 160 and the gap of 10 follows.
+  EXPECT_THAT(Written(), ElementsAre(At("new", 100), At(" big", 170)));
+  EXPECT_EQ(fake.Writes().at(1).matrix.a, 3);
+  EXPECT_EQ(fake.Writes().at(1).matrix.d, 3);
+}
+
+TEST_F(Replace, KernBeforeTheFirstGlyphStillPlacesTheValue) {
+  // pdfTeX writes the word space before a coloured tag as the first number of its TJ.
+  fakepdf::ScriptRecord r = Rec(100, kBaseline);
+  Piece(r, u"[[x]]", -5);
+  Page(r);
+  Run(u"[[x]]", u"new", 1);
+  EXPECT_THAT(Written(), ElementsAre(At("new", 105)));
+}
+
 TEST_F(Replace, NothingFoundStoresThePageOnceAndWritesNothing) {
   Page(Rec(u"plain", 0));
   Run(u"[[x]]", u"new", 0);
