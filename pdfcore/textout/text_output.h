@@ -126,7 +126,7 @@ class TextOutput {
   int32_t Select(std::string_view family, int32_t style, const PdfFont* recordFont, bool asFallback,
                  ErrorSink& errors);
   FaceSlot* SlotFor(const SystemFontFile& file);
-  FaceSlot* FamilySlot(const std::string& family, int32_t style);
+  FaceSlot* ResolvedSlot(const FamilyRequest& request, const FontLook& look, bool sameKindToo);
   FaceSlot* CharacterSlot(char32_t codePoint);
   std::vector<char32_t> ShowableCharacters(std::u16string_view text, ErrorSink* errors);
   bool LayOutInDocumentFont(TextTarget* target, const std::vector<char32_t>& characters,
@@ -141,7 +141,7 @@ class TextOutput {
 
   QPDF& pdf_;
   std::map<std::pair<std::string, int>, std::unique_ptr<FaceSlot>> faces_;
-  std::map<std::pair<std::string, int32_t>, FaceSlot*> familyCache_;
+  std::map<std::string, FaceSlot*> resolvedCache_;
   std::map<std::tuple<char32_t, int32_t, bool>, FaceSlot*> characterCache_;
   std::set<char32_t> reported_;
   Selection selection_;
