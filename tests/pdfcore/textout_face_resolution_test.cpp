@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+#include <qpdf/QPDF.hh>
+
 #include "textout/font_name.h"
 #include "textout/system_fonts.h"
 #include "textout_support.h"
@@ -169,6 +171,45 @@ TEST(FaceResolutionOfAFamily, StyleFitKeepsSlantAndSideOfTheWeight) {
   EXPECT_FALSE(StyleFits(400, false, 700, false, false));
   EXPECT_TRUE(StyleFits(600, false, 700, false, false));
   EXPECT_FALSE(StyleFits(600, false, 700, false, true));
+}
+
+// What the embedded program says: Roboto Medium's OS/2 weight class, the Weight of URW's
+// Type 1 FontInfo. A subset whose name says nothing is still written on the bold side.
+std::shared_ptr<PdfFont> LoadFont(QPDF& pdf, const std::string& baseFont,
+                                  const std::string& renamedTo = {}) {
+  textout_test::RecordingSink sink;
+  for (QPDFObjectHandle object : pdf.getAllObjects()) {
+    if (!object.isDictionary() || !object.getKey("/BaseFont").isNameAndEquals(baseFont)) {
+      continue;
+    }
+    if (!renamedTo.empty()) object.replaceKey("/BaseFont", QPDFObjectHandle::newName(renamedTo));
+    return PdfFont::Load(object, sink);
+  }
+  return nullptr;
+}
+
+TEST(FaceResolutionOfAProgram, WeightComesFromTheEmbeddedProgram) {
+  QPDF roboto;
+  roboto.processFile(
+      (std::string(CORVELLA_FIXTURES_DIR) + "/integration/reportlab_roboto.pdf").c_str());
+  auto medium = LoadFont(roboto, "/AAAAAA+Roboto-Medium");
+  ASSERT_TRUE(medium);
+  EXPECT_EQ(medium->StyleFacts().weight, 500);
+
+  QPDF times;
+  times.processFile((std::string(CORVELLA_FIXTURES_DIR) + "/integration/pdftex_times.pdf").c_str());
+  auto bold = LoadFont(times, "/OABTBY+NimbusRomNo9L-Medi");
+  ASSERT_TRUE(bold);
+  EXPECT_EQ(bold->StyleFacts().weight, 700);
+
+  auto nameless = LoadFont(roboto, "/AAAAAA+Roboto-Bold", "/AAAAAA+F1");
+  ASSERT_TRUE(nameless);
+  FontLook look = LookOfFont(nameless->Info(), nameless->StyleFacts());
+  EXPECT_EQ(look.weight, 700);
+  auto face = ResolveFace(ParseFamilyName("AAAAAA+F1", 0), look, true);
+  ASSERT_TRUE(face.has_value());
+  EXPECT_EQ(face->weight, 700) << face->path;
+  EXPECT_FALSE(face->italic) << face->path;
 }
 
 }  // namespace

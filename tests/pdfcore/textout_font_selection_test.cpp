@@ -49,6 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // fontconfig prefers the Type1 .pfb, which can't be embedded as a CID
                       // font; the OpenType file of the same family is taken instead.
                       SystemCase{"Helvetica Narrow", 0, "NimbusSansNarrow-Regular.otf"},
+                      // Renames in fontconfig's own configuration, ahead of its generic
+                      // fallbacks, are the same design.
+                      SystemCase{"Nimbus Roman No9 L", kStyleBold, "NimbusRoman-Bold.otf"},
+                      SystemCase{"Linux Biolinum", 0, "LinBiolinum_R.otf"},
                       // fontconfig answers these with DejaVu Sans: a generic match, refused.
                       SystemCase{"Verdana", 0, nullptr},
                       SystemCase{"Qwxzy Nonsense Grotesk", 0, nullptr},
