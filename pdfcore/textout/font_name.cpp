@@ -382,6 +382,8 @@ bool AddLibertineRenames(const std::string& normalized, FamilyRequest& request) 
   } else if (name == "mo" || name == "mt") {
     AddCandidate(request.candidates, family + " Mono O");
     request.fixedPitch = true;
+  } else if (StartsWith(name, "ok") || StartsWith(name, "tk")) {
+    AddCandidate(request.candidates, family + " Keyboard O");
   } else if (!name.empty() && (name[0] == 'o' || name[0] == 't')) {
     for (char c : name.substr(1)) {
       if (c == 'b') request.weight = std::max(request.weight, 700);
@@ -438,9 +440,12 @@ void AddInstalledRenames(std::string_view family, FamilyRequest& request) {
 
 void ReadKindFromWords(std::string_view name, FamilyRequest& request) {
   std::string lower = ascii::Lower(name);
+  // The foundry Monotype ("MonotypeCorsiva") says nothing of the spacing.
+  std::string spacing = lower;
+  for (size_t at; (at = spacing.find("monotype")) != std::string::npos;) spacing.erase(at, 8);
   for (std::string_view word :
        {"courier", "mono", "consolas", "typewriter", "fixed", "inconsolata", "menlo"}) {
-    if (Contains(lower, word)) request.fixedPitch = true;
+    if (Contains(spacing, word)) request.fixedPitch = true;
   }
   if (request.serif >= 0) return;
   for (std::string_view word :

@@ -298,14 +298,16 @@ std::optional<SystemFontFile> FindSystemFamily(std::string_view family, int32_t 
 }
 
 std::optional<SystemFontFile> FindSystemFontWithCharacter(char32_t codePoint, int32_t style,
-                                                          bool serif) {
+                                                          bool serif, bool fixedPitch) {
   if (!EnsureFontconfig()) return std::nullopt;
   PatternPtr pattern = StylePattern(style);
   CharSetPtr wanted(FcCharSetCreate());
   if (!pattern || !wanted || !FcCharSetAddChar(wanted.get(), codePoint)) return std::nullopt;
   FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get());
   FcPatternAddString(pattern.get(), FC_FAMILY,
-                     reinterpret_cast<const FcChar8*>(serif ? "serif" : "sans-serif"));
+                     reinterpret_cast<const FcChar8*>(fixedPitch ? "monospace"
+                                                      : serif    ? "serif"
+                                                                 : "sans-serif"));
   FontSetPtr fonts = SortedFonts(pattern.get());
   if (!fonts) return std::nullopt;
   for (int i = 0; i < fonts->nfont; ++i) {

@@ -57,8 +57,9 @@ std::optional<SystemFontFile> ResolveFace(const FamilyRequest& request, const Fo
 // FindSystemFace for style flags (1 italic, 2 bold).
 std::optional<SystemFontFile> FindSystemFamily(std::string_view family, int32_t style);
 
-// A font that has `codePoint`, as close as fontconfig finds it to the style asked for.
+// A font that has `codePoint`, as close as fontconfig finds it to the style and kind asked for
+// (serif, sans, or monospaced when `fixedPitch`).
 std::optional<SystemFontFile> FindSystemFontWithCharacter(char32_t codePoint, int32_t style,
-                                                          bool serif);
+                                                          bool serif, bool fixedPitch = false);
 
 }  // namespace pdfcore

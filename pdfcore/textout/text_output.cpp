@@ -115,11 +115,12 @@ TextOutput::FaceSlot* TextOutput::ResolvedSlot(const FamilyRequest& request, con
 }
 
 TextOutput::FaceSlot* TextOutput::CharacterSlot(char32_t codePoint) {
-  auto key = std::make_tuple(codePoint, selection_.style, selection_.serif);
+  auto key = std::make_tuple(codePoint, selection_.style, selection_.serif, selection_.fixedPitch);
   auto found = characterCache_.find(key);
   if (found != characterCache_.end()) return found->second;
   FaceSlot* slot = nullptr;
-  if (auto file = FindSystemFontWithCharacter(codePoint, selection_.style, selection_.serif)) {
+  if (auto file = FindSystemFontWithCharacter(codePoint, selection_.style, selection_.serif,
+                                              selection_.fixedPitch)) {
     slot = SlotFor(*file);
     if (slot && slot->face->GlyphOf(codePoint) == 0) slot = nullptr;
   }
@@ -190,6 +191,7 @@ int32_t TextOutput::Select(std::string_view family, int32_t style, const PdfFont
   selection_.primary = primary;
   selection_.style = look.Style();
   selection_.serif = look.serif;
+  selection_.fixedPitch = look.fixedPitch;
   int32_t number = 0;
   for (const auto& [key, slot] : faces_) {
     if (slot.get() == primary) break;

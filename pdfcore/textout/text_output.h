@@ -107,6 +107,7 @@ class TextOutput {
     FaceSlot* primary = nullptr;
     int32_t style = 0;
     bool serif = false;
+    bool fixedPitch = false;
   };
   struct ColorState {
     int32_t space = PDF_CS_DEVICE_GRAY;
@@ -142,7 +143,7 @@ class TextOutput {
   QPDF& pdf_;
   std::map<std::pair<std::string, int>, std::unique_ptr<FaceSlot>> faces_;
   std::map<std::string, FaceSlot*> resolvedCache_;
-  std::map<std::tuple<char32_t, int32_t, bool>, FaceSlot*> characterCache_;
+  std::map<std::tuple<char32_t, int32_t, bool, bool>, FaceSlot*> characterCache_;
   std::set<char32_t> reported_;
   Selection selection_;
   ColorState fill_, stroke_;

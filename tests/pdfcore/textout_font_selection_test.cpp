@@ -163,6 +163,23 @@ TEST_F(SelectionTest, FallbackToArialKeepsSerifAndSlantOfTheRecordFont) {
   EXPECT_NE(EmbeddedBaseFont().find("LiberationSerif-Italic"), std::string::npos);
 }
 
+// A character the chosen face lacks comes from a face of the same kind: a monospaced one for a
+// monospaced tag.
+TEST_F(SelectionTest, CharacterBeyondTheFaceComesFromOneOfTheSameKind) {
+  Latin1Font record("Courier");
+  ASSERT_GE(output->SetFont("Courier", 0, 10, &record, sink), 0);
+  EXPECT_EQ(Write(40, 100, u"\u4E2D"), 0);
+  target->Flush(pdf);
+  output->FinalizeFonts(sink);
+  std::string names;
+  for (auto& object : pdf.getAllObjects()) {
+    if (object.isDictionary() && object.getKey("/Subtype").isNameAndEquals("/Type0")) {
+      names += object.getKey("/BaseFont").getName() + " ";
+    }
+  }
+  EXPECT_NE(names.find("WenQuanYiMicroHeiMono"), std::string::npos) << names;
+}
+
 TEST_F(SelectionTest, InstalledFamilyIsUsedInTheStyleAskedFor) {
   Latin1Font record("Helvetica-Oblique");
   ASSERT_GE(output->SetFont("Helvetica-Oblique", kStyleItalic, 10, &record, sink), 0);
