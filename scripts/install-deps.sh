@@ -7,12 +7,19 @@ packages=(
   cmake g++ clang pkg-config make
   # the PDF core library
   libqpdf-dev libfreetype-dev libharfbuzz-dev libfontconfig-dev
-  # fonts the text output falls back to
+  # fonts the text output writes new values in: the faces e-books use and their metric twins
+  # (the README says what each one covers)
   fonts-liberation2 fonts-urw-base35 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
+  fonts-lmodern fonts-texgyre fonts-roboto fonts-open-sans fonts-lato fonts-noto-core
+  fonts-linuxlibertine
+  # a CJK face for Chinese, Japanese and Korean values
+  fonts-wqy-microhei
   # the desktop window
   qt6-base-dev
   # tests: unit tests and independent judges of PDF output
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
+  # tests under other locales: localedef and the locale sources it compiles
+  locales
   # fuzzing (scripts/fuzz.sh): libFuzzer's runtime
   libclang-rt-14-dev
 )

@@ -1,9 +1,15 @@
 #include "fonts/font_program.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_CID_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_TYPE1_TABLES_H
+
+#include "base/ascii.h"
 
 namespace pdfcore {
 
@@ -133,6 +139,60 @@ bool FontProgram::HasRealGlyph(uint32_t gid, bool allowBlank) const {
   FT_GlyphSlot slot = state_->face->glyph;
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE) return slot->outline.n_points > 0;
   return slot->format != FT_GLYPH_FORMAT_NONE;
+}
+
+int WeightOfStyleName(std::string_view name) {
+  static constexpr std::pair<std::string_view, int> kWeights[] = {
+      {"thin", 100},  {"hairline", 100}, {"extralight", 200}, {"ultralight", 200},
+      {"light", 300}, {"book", 400},     {"regular", 400},    {"normal", 400},
+      {"roman", 400}, {"medium", 500},   {"semibold", 600},   {"demibold", 600},
+      {"demi", 600},  {"bold", 700},     {"extrabold", 800},  {"ultrabold", 800},
+      {"heavy", 800}, {"black", 900},    {"ultrablack", 900}, {"extrablack", 900}};
+  std::string key;
+  for (char c : name) {
+    if (c != ' ' && c != '-' && c != '_') key += ascii::ToLower(c);
+  }
+  for (const auto& [word, weight] : kWeights) {
+    if (key == word) return weight;
+  }
+  return 0;
+}
+
+namespace {
+
+// PANOSE, Latin Text family: serif styles 2..10 have serifs, 11..15 are sans; proportion 9
+// is monospaced.
+void ReadPanose(const FT_Byte panose[10], ProgramStyle& style) {
+  constexpr FT_Byte kLatinText = 2;
+  if (panose[0] != kLatinText) return;
+  if (panose[1] >= 2 && panose[1] <= 10) style.serif = 1;
+  if (panose[1] >= 11 && panose[1] <= 15) style.serif = 0;
+  style.monospaced = panose[3] == 9;
+}
+
+}  // namespace
+
+ProgramStyle FontProgram::Style() const {
+  ProgramStyle style;
+  FT_Face face = state_->face;
+  style.italic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+  style.bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+  if (auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+      os2 && os2->version != 0xFFFF) {
+    if (os2->usWeightClass >= 1 && os2->usWeightClass <= 1000) {
+      style.weight = std::clamp<int>(os2->usWeightClass, 100, 900);
+    }
+    if (os2->usWidthClass >= 1 && os2->usWidthClass <= 9) style.widthClass = os2->usWidthClass;
+    constexpr FT_UShort kItalic = 1 << 0, kBold = 1 << 5, kOblique = 1 << 9;
+    style.italic = style.italic || (os2->fsSelection & (kItalic | kOblique)) != 0;
+    style.bold = style.bold || (os2->fsSelection & kBold) != 0;
+    ReadPanose(os2->panose, style);
+  }
+  PS_FontInfoRec info{};
+  if (style.weight == 0 && FT_Get_PS_Font_Info(face, &info) == 0 && info.weight) {
+    style.weight = WeightOfStyleName(info.weight);
+  }
+  return style;
 }
 
 std::optional<double> FontProgram::AdvanceWidth(uint32_t gid) const {

@@ -7,9 +7,23 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace pdfcore {
+
+// What the program itself says about its style; 0 / false / -1 where it says nothing.
+struct ProgramStyle {
+  int weight = 0;      // OS/2 usWeightClass, or the Weight of a Type1/CFF FontInfo, 100..900
+  int widthClass = 0;  // OS/2 usWidthClass, 1..9
+  bool italic = false;
+  bool bold = false;
+  int serif = -1;  // from PANOSE: 1 serif, 0 sans
+  bool monospaced = false;
+};
+
+// "Bold", "Semibold", "Light", ... as a weight of 100..900; 0 for words that name none.
+int WeightOfStyleName(std::string_view name);
 
 class FontProgram {
  public:
@@ -45,6 +59,8 @@ class FontProgram {
   // True when the glyph exists and draws something (`allowBlank` accepts empty glyphs, for
   // white space).
   bool HasRealGlyph(uint32_t gid, bool allowBlank) const;
+
+  ProgramStyle Style() const;
 
   // Advance width in 1/1000 em; nullopt when the glyph can't be loaded.
   std::optional<double> AdvanceWidth(uint32_t gid) const;

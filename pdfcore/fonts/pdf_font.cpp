@@ -196,6 +196,7 @@ class LoadedFont final : public PdfFont {
   double spaceAdvance = 0.25;
   std::string name;
   TPDFFontInfo info{};
+  FontStyleFacts styleFacts;
   double matrix[6] = {0.001, 0, 0, 0.001, 0, 0};
 
   void Decode(std::string_view bytes, std::vector<DecodedGlyph>& out) const override {
@@ -242,6 +243,7 @@ class LoadedFont final : public PdfFont {
 
   double SpaceAdvance() const override { return spaceAdvance; }
   const TPDFFontInfo& Info() const override { return info; }
+  FontStyleFacts StyleFacts() const override { return styleFacts; }
   void FontMatrix(double m[6]) const override { std::copy(matrix, matrix + 6, m); }
 
   bool Encode(std::u16string_view text, std::string& bytes,
@@ -451,8 +453,49 @@ class FontLoader {
       font_->info.ItalicAngle = static_cast<float>(std::clamp(*angle, -360.0, 360.0));
     }
     if (auto missing = NumberOf(Key(descriptor_, "/MissingWidth"))) missingWidth_ = *missing;
+    ReadDescriptorStyle();
     // A non-embedded standard font may still come with a descriptor.
     if (!font_->composite && !HasEmbeddedProgram()) standard_ = standard::Find(font_->name);
+  }
+
+  // /FontWeight, /FontStretch and a CID font's /Style /Panose: what the producer says of the
+  // look; the program, when embedded, says it with more authority.
+  void ReadDescriptorStyle() {
+    FontStyleFacts& facts = font_->styleFacts;
+    if (auto weight = NumberOf(Key(descriptor_, "/FontWeight")); weight && *weight >= 100) {
+      facts.weight = static_cast<int>(std::clamp(*weight, 100.0, 900.0));
+    }
+    static constexpr std::pair<std::string_view, int> kStretches[] = {
+        {"UltraCondensed", 1}, {"ExtraCondensed", 2}, {"Condensed", 3},
+        {"SemiCondensed", 4},  {"Normal", 5},         {"SemiExpanded", 6},
+        {"Expanded", 7},       {"ExtraExpanded", 8},  {"UltraExpanded", 9}};
+    std::string stretch = NameOf(Key(descriptor_, "/FontStretch"));
+    for (const auto& [name, widthClass] : kStretches) {
+      if (stretch == name) facts.widthClass = widthClass;
+    }
+    QPDFObjectHandle style = Key(descriptor_, "/Style");
+    QPDFObjectHandle panose = style.isDictionary() ? Key(style, "/Panose") : style;
+    if (panose.isString()) {
+      // Two bytes of sFamilyClass, then the ten PANOSE bytes.
+      std::string bytes = panose.getStringValue();
+      if (bytes.size() >= 12 && bytes[2] == 2) {
+        auto serifStyle = static_cast<unsigned char>(bytes[3]);
+        if (serifStyle >= 2 && serifStyle <= 10) facts.serif = 1;
+        if (serifStyle >= 11 && serifStyle <= 15) facts.serif = 0;
+        facts.monospaced = bytes[5] == 9;
+      }
+    }
+  }
+
+  void TakeProgramStyle() {
+    ProgramStyle style = program_->Style();
+    FontStyleFacts& facts = font_->styleFacts;
+    if (style.weight != 0) facts.weight = style.weight;
+    if (style.widthClass != 0) facts.widthClass = style.widthClass;
+    facts.italic = style.italic;
+    facts.bold = style.bold;
+    if (style.serif >= 0) facts.serif = style.serif;
+    facts.monospaced = facts.monospaced || style.monospaced;
   }
 
   bool HasEmbeddedProgram() const {
@@ -479,6 +522,7 @@ class FontLoader {
     auto data = ReadStream(stream, kMaxProgramBytes, reporter_, "font program");
     if (!data) return;
     program_ = FontProgram::Open(std::move(*data));
+    if (program_) TakeProgramStyle();
     if (!program_) {
       reporter_.Warn("embedded font program can't be read");
       programKind_ = ProgramKind::kNone;

@@ -29,6 +29,18 @@ struct GlyphMetrics {
   bool isWordSpace = false;  // as DecodedGlyph::isWordSpace
 };
 
+// What a font's descriptor and embedded program say about its look, beyond the flags of
+// TPDFFontInfo; 0 or false where they say nothing.
+struct FontStyleFacts {
+  int weight = 0;        // 100..900: the program's OS/2 weight class or Type1/CFF Weight, else
+                         // the descriptor's /FontWeight
+  int widthClass = 0;    // 1..9 as OS/2 usWidthClass (5 normal): the program's, else /FontStretch
+  bool italic = false;   // the program says italic or oblique (OS/2 fsSelection, FreeType)
+  bool bold = false;     // the program says bold
+  int serif = -1;        // PANOSE of the program or the descriptor: 1 serif, 0 sans, -1 unknown
+  bool monospaced = false;  // PANOSE proportion: monospaced
+};
+
 class PdfFont {
 public:
   virtual ~PdfFont() = default;
@@ -59,6 +71,8 @@ public:
   // Font descriptor flags, BaseFont (subset prefix included), type code, italic angle.
   // The name pointer stays valid for the font's life.
   virtual const TPDFFontInfo& Info() const = 0;
+
+  virtual FontStyleFacts StyleFacts() const { return {}; }
 
   // Type3 fonts: the FontMatrix; identity-scaled (0.001) for the others.
   virtual void FontMatrix(double m[6]) const = 0;

@@ -88,28 +88,56 @@ TextOutput::FaceSlot* TextOutput::SlotFor(const SystemFontFile& file) {
   return result;
 }
 
-TextOutput::FaceSlot* TextOutput::FamilySlot(const std::string& family, int32_t style) {
-  auto key = std::make_pair(NormalizeFamily(family), style);
-  auto found = familyCache_.find(key);
-  if (found != familyCache_.end()) return found->second;
+TextOutput::FaceSlot* TextOutput::ResolvedSlot(const FamilyRequest& request, const FontLook& look,
+                                               bool sameKindToo) {
+  std::string key = request.postScriptName + "|" + std::to_string(look.weight) + "|" +
+                    std::to_string(look.italic) + std::to_string(look.serif) +
+                    std::to_string(look.fixedPitch) + std::to_string(look.widthClass) +
+                    std::to_string(sameKindToo);
+  for (const std::string& candidate : request.candidates) key += "|" + candidate;
+  auto found = resolvedCache_.find(key);
+  if (found != resolvedCache_.end()) return found->second;
   FaceSlot* slot = nullptr;
-  if (auto file = FindSystemFamily(family, style)) slot = SlotFor(*file);
-  familyCache_[key] = slot;
+  if (auto file = ResolveFace(request, look, sameKindToo)) slot = SlotFor(*file);
+  resolvedCache_[key] = slot;
   return slot;
 }
 
 TextOutput::FaceSlot* TextOutput::CharacterSlot(char32_t codePoint) {
-  auto key = std::make_tuple(codePoint, selection_.style, selection_.serif);
+  auto key = std::make_tuple(codePoint, selection_.style, selection_.serif, selection_.fixedPitch);
   auto found = characterCache_.find(key);
   if (found != characterCache_.end()) return found->second;
   FaceSlot* slot = nullptr;
-  if (auto file = FindSystemFontWithCharacter(codePoint, selection_.style, selection_.serif)) {
+  if (auto file = FindSystemFontWithCharacter(codePoint, selection_.style, selection_.serif,
+                                              selection_.fixedPitch)) {
     slot = SlotFor(*file);
     if (slot && slot->face->GlyphOf(codePoint) == 0) slot = nullptr;
   }
   characterCache_[key] = slot;
   return slot;
 }
+
+namespace {
+
+bool SharesAFamily(const FamilyRequest& a, const FamilyRequest& b) {
+  for (const std::string& mine : a.candidates) {
+    for (const std::string& wanted : b.candidates) {
+      if (NormalizeFamily(mine) == NormalizeFamily(wanted)) return true;
+    }
+  }
+  return false;
+}
+
+// The record font's look, with what the caller's style flags add (a bold flag never makes a
+// heavier face lighter).
+FontLook LookOfRecordFont(const PdfFont& font, int32_t style) {
+  FontLook look = LookOfFont(font.Info(), font.StyleFacts());
+  if ((style & kStyleBold) && !look.Bold()) look.weight = kWeightBold;
+  if (style & kStyleItalic) look.italic = true;
+  return look;
+}
+
+}  // namespace
 
 int32_t TextOutput::Select(std::string_view family, int32_t style, const PdfFont* recordFont,
                            bool asFallback, ErrorSink& errors) {
@@ -119,61 +147,40 @@ int32_t TextOutput::Select(std::string_view family, int32_t style, const PdfFont
     return -1;
   }
 
-  FontLook look;
-  bool recordFamilyMatches = false;
-  bool recordFamilyInstalled = false;
+  // Is the family asked for the record font's own? A font without a name is asked for as the
+  // default family; it is still the record's font.
+  FamilyRequest own;
+  bool ofRecordFont = false;
   if (recordFont) {
-    const TPDFFontInfo& info = recordFont->Info();
-    look = LookOfFont(info);
-    const char* name = info.FontName;
-    FamilyRequest own = ParseFamilyName(name ? name : "", 0);
-    for (const std::string& mine : own.candidates) {
-      for (const std::string& wanted : request.candidates) {
-        if (NormalizeFamily(mine) == NormalizeFamily(wanted)) recordFamilyMatches = true;
-      }
-    }
-    // A font without a name is asked for as the default family; it is still the record's font.
-    if (!name || !*name) recordFamilyMatches = true;
-    if (asFallback && !recordFamilyMatches) {
-      for (const std::string& mine : own.candidates) {
-        if (FamilySlot(mine, look.Style())) {
-          recordFamilyInstalled = true;
-          break;
-        }
-      }
-    }
-  }
-
-  // The fallback family stands in for a record font whose family is missing: keep its look.
-  int32_t wantedStyle = request.style;
-  std::vector<std::string> candidates = request.candidates;
-  if (asFallback && recordFont && !recordFamilyMatches && !recordFamilyInstalled) {
-    wantedStyle |= look.Style();
-    if (look.serif && !look.fixedPitch && IsSameOrMetricAlias("Arial", candidates.front())) {
-      candidates.insert(candidates.begin(), LookAlikeFamily(look));
-    }
+    const char* name = recordFont->Info().FontName;
+    own = ParseFamilyName(name ? name : "", 0);
+    ofRecordFont = !name || !*name || SharesAFamily(own, request);
   }
 
   FaceSlot* primary = nullptr;
-  for (const std::string& candidate : candidates) {
-    if ((primary = FamilySlot(candidate, wantedStyle))) break;
+  FontLook look = LookOfRequest(request);
+  if (recordFont && (ofRecordFont || asFallback)) {
+    // Written in the record's style: its own design, else a face of its kind; the fallback
+    // family (typically "Arial" or "Courier New") only when neither is installed.
+    look = LookOfRecordFont(*recordFont, style);
+    if (!own.candidates.empty()) primary = ResolvedSlot(own, look, true);
+    if (!primary && !ofRecordFont) primary = ResolvedSlot(request, look, false);
+    if (!primary) primary = ResolvedSlot(request, look, true);
+  } else {
+    primary = ResolvedSlot(request, look, asFallback);
   }
-  bool keepRecordFont = recordFont && (recordFamilyMatches || asFallback);
-  if (!primary && keepRecordFont && recordFamilyMatches) {
-    wantedStyle |= look.Style();
-    primary = FamilySlot(LookAlikeFamily(look), wantedStyle);
-  }
-  if (!primary && !(keepRecordFont && recordFamilyMatches)) {
+  if (!primary && !ofRecordFont) {
     errors.Report(kErrFontNotFound, "Font not found: " + std::string(family),
                   PDF_E_FONT | PDF_E_NOTICE);
     return -1;
   }
 
   selection_.valid = true;
-  selection_.documentFont = keepRecordFont ? recordFont : nullptr;
+  selection_.documentFont = recordFont && (ofRecordFont || asFallback) ? recordFont : nullptr;
   selection_.primary = primary;
-  selection_.style = wantedStyle;
+  selection_.style = look.Style();
   selection_.serif = look.serif;
+  selection_.fixedPitch = look.fixedPitch;
   int32_t number = 0;
   for (const auto& [key, slot] : faces_) {
     if (slot.get() == primary) break;

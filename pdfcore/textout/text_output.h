@@ -110,6 +110,7 @@ class TextOutput {
     FaceSlot* primary = nullptr;
     int32_t style = 0;
     bool serif = false;
+    bool fixedPitch = false;
   };
   struct ColorState {
     int32_t space = PDF_CS_DEVICE_GRAY;
@@ -130,7 +131,7 @@ class TextOutput {
   int32_t Select(std::string_view family, int32_t style, const PdfFont* recordFont, bool asFallback,
                  ErrorSink& errors);
   FaceSlot* SlotFor(const SystemFontFile& file);
-  FaceSlot* FamilySlot(const std::string& family, int32_t style);
+  FaceSlot* ResolvedSlot(const FamilyRequest& request, const FontLook& look, bool sameKindToo);
   FaceSlot* CharacterSlot(char32_t codePoint);
   std::vector<char32_t> ShowableCharacters(std::u16string_view text, ErrorSink* errors);
   bool LayOutInDocumentFont(TextTarget* target, const std::vector<char32_t>& characters,
@@ -145,8 +146,8 @@ class TextOutput {
 
   QPDF& pdf_;
   std::map<std::pair<std::string, int>, std::unique_ptr<FaceSlot>> faces_;
-  std::map<std::pair<std::string, int32_t>, FaceSlot*> familyCache_;
-  std::map<std::tuple<char32_t, int32_t, bool>, FaceSlot*> characterCache_;
+  std::map<std::string, FaceSlot*> resolvedCache_;
+  std::map<std::tuple<char32_t, int32_t, bool, bool>, FaceSlot*> characterCache_;
   std::set<char32_t> reported_;
   Selection selection_;
   ColorState fill_, stroke_;

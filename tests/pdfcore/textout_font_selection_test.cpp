@@ -49,6 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // fontconfig prefers the Type1 .pfb, which can't be embedded as a CID
                       // font; the OpenType file of the same family is taken instead.
                       SystemCase{"Helvetica Narrow", 0, "NimbusSansNarrow-Regular.otf"},
+                      // Renames in fontconfig's own configuration, ahead of its generic
+                      // fallbacks, are the same design.
+                      SystemCase{"Nimbus Roman No9 L", kStyleBold, "NimbusRoman-Bold.otf"},
+                      SystemCase{"Linux Biolinum", 0, "LinBiolinum_R.otf"},
                       // fontconfig answers these with DejaVu Sans: a generic match, refused.
                       SystemCase{"Verdana", 0, nullptr},
                       SystemCase{"Qwxzy Nonsense Grotesk", 0, nullptr},
@@ -92,7 +96,7 @@ struct LookCase {
   const char* name;
   int32_t flags;
   float italicAngle;
-  FontLook expected;
+  bool bold, italic, serif, fixedPitch;
 };
 
 class FontLookTest : public ::testing::TestWithParam<LookCase> {};
@@ -101,21 +105,21 @@ TEST_P(FontLookTest, ReadsWeightSlantAndSerifFromNameAndDescriptor) {
   const LookCase& c = GetParam();
   TPDFFontInfo info{c.flags, c.name, PDF_FT_TYPE1, c.italicAngle};
   FontLook look = LookOfFont(info);
-  EXPECT_EQ(look.bold, c.expected.bold) << c.name;
-  EXPECT_EQ(look.italic, c.expected.italic) << c.name;
-  EXPECT_EQ(look.serif, c.expected.serif) << c.name;
-  EXPECT_EQ(look.fixedPitch, c.expected.fixedPitch) << c.name;
+  EXPECT_EQ(look.Bold(), c.bold) << c.name;
+  EXPECT_EQ(look.italic, c.italic) << c.name;
+  EXPECT_EQ(look.serif, c.serif) << c.name;
+  EXPECT_EQ(look.fixedPitch, c.fixedPitch) << c.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FontLookTest,
-    ::testing::Values(LookCase{"ABCDEF+CMBX10", 4, 0, {true, false, true, false}},
-                      LookCase{"CMTI10", 4, -14.04f, {false, true, true, false}},
-                      LookCase{"CMTT10", 4, 0, {false, false, false, true}},
-                      LookCase{"Times-Bold", 0, 0, {true, false, true, false}},
-                      LookCase{"Helvetica-Oblique", 0, 0, {false, true, false, false}},
-                      LookCase{"Frutiger", 0x2 | 0x40, 0, {false, true, true, false}},
-                      LookCase{"Unknown", 0x1, 0, {false, false, false, true}}));
+    ::testing::Values(LookCase{"ABCDEF+CMBX10", 4, 0, true, false, true, false},
+                      LookCase{"CMTI10", 4, -14.04f, false, true, true, false},
+                      LookCase{"CMTT10", 4, 0, false, false, false, true},
+                      LookCase{"Times-Bold", 0, 0, true, false, true, false},
+                      LookCase{"Helvetica-Oblique", 0, 0, false, true, false, false},
+                      LookCase{"Quorum", 0x2 | 0x40, 0, false, true, true, false},
+                      LookCase{"Unknown", 0x1, 0, false, false, false, true}));
 
 // Which system font a selection writes with: the BaseFont of the font embedded for a
 // character the document font can't show.
@@ -147,8 +151,8 @@ TEST_F(SelectionTest, ArialAndCourierNewAlwaysResolve) {
 }
 
 TEST_F(SelectionTest, MissingFamilyOfTheRecordFontKeepsItsLook) {
-  Latin1Font record("ABCDEF+CMBX10");
-  ASSERT_GE(output->SetFont("CMBX10", 0, 10, &record, sink), 0);
+  Latin1Font record("ABCDEF+Minion-Bold");
+  ASSERT_GE(output->SetFont("Minion-Bold", 0, 10, &record, sink), 0);
   EXPECT_NE(EmbeddedBaseFont().find("LiberationSerif-Bold"), std::string::npos);
 }
 
@@ -157,6 +161,23 @@ TEST_F(SelectionTest, FallbackToArialKeepsSerifAndSlantOfTheRecordFont) {
   ASSERT_LT(output->SetFont("Minion-Italic", 0, 10, nullptr, sink), 0);
   ASSERT_GE(output->SetFallbackFont("Arial", 0, 10, &record, sink), 0);
   EXPECT_NE(EmbeddedBaseFont().find("LiberationSerif-Italic"), std::string::npos);
+}
+
+// A character the chosen face lacks comes from a face of the same kind: a monospaced one for a
+// monospaced tag.
+TEST_F(SelectionTest, CharacterBeyondTheFaceComesFromOneOfTheSameKind) {
+  Latin1Font record("Courier");
+  ASSERT_GE(output->SetFont("Courier", 0, 10, &record, sink), 0);
+  EXPECT_EQ(Write(40, 100, u"\u4E2D"), 0);
+  target->Flush(pdf);
+  output->FinalizeFonts(sink);
+  std::string names;
+  for (auto& object : pdf.getAllObjects()) {
+    if (object.isDictionary() && object.getKey("/Subtype").isNameAndEquals("/Type0")) {
+      names += object.getKey("/BaseFont").getName() + " ";
+    }
+  }
+  EXPECT_NE(names.find("WenQuanYiMicroHeiMono"), std::string::npos) << names;
 }
 
 TEST_F(SelectionTest, InstalledFamilyIsUsedInTheStyleAskedFor) {
