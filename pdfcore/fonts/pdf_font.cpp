@@ -293,6 +293,15 @@ class LoadedFont final : public PdfFont {
     return 0;
   }
 
+  // Whether /W gives the CID its width. A producer lists the glyphs it uses; a glyph left out
+  // (pdfTeX and LuaTeX leave out the space) would be shown with /DW, often a whole em.
+  bool HasListedWidth(uint32_t cid) const {
+    if (cidWidths.empty()) return true;
+    auto after = std::upper_bound(cidWidths.begin(), cidWidths.end(), cid,
+                                  [](uint32_t c, const WidthRange& r) { return c < r.first; });
+    return after != cidWidths.begin() && cid <= std::prev(after)->last;
+  }
+
   double WidthOfCid(uint32_t cid) const {
     auto after = std::upper_bound(cidWidths.begin(), cidWidths.end(), cid,
                                   [](uint32_t c, const WidthRange& r) { return c < r.first; });
@@ -965,6 +974,8 @@ class FontLoader {
   }
 
   bool CompositeCodeShowable(uint32_t code, std::u16string_view text) const {
+    // A blank glyph can't show that it is missing: only one the producer gave a width is used.
+    if (IsBlankText(text) && !font_->HasListedWidth(font_->CidOf(code))) return false;
     if (!program_) return true;
     return program_->HasRealGlyph(GlyphOfCid(font_->CidOf(code)), IsBlankText(text));
   }

@@ -250,20 +250,53 @@ bool TextOutput::LayOutInDocumentFont(TextTarget* target, const std::vector<char
   const PdfFont* font = selection_.documentFont;
   if (!font) return false;
   if (target && !target->FontDictionary(font).isDictionary()) return false;
-  std::string bytes;
-  std::vector<double> advances;
-  if (!font->Encode(ToUtf16(characters), bytes, &advances)) return false;
-
   // Measured as the content interpreter will measure the written string.
-  std::vector<DecodedGlyph> glyphs;
-  font->Decode(bytes, glyphs);
-  double width = 0;
-  for (const DecodedGlyph& glyph : glyphs) {
-    width += glyph.advance * fontSize_ + state.charSpacing +
-             (glyph.isWordSpace ? state.wordSpacing : 0.0);
+  auto measure = [&](const std::string& bytes) {
+    std::vector<DecodedGlyph> glyphs;
+    font->Decode(bytes, glyphs);
+    double width = 0;
+    for (const DecodedGlyph& glyph : glyphs) {
+      width += glyph.advance * fontSize_ + state.charSpacing +
+               (glyph.isWordSpace ? state.wordSpacing : 0.0);
+    }
+    return width * state.horizontalScale;
+  };
+  std::string bytes;
+  if (font->Encode(ToUtf16(characters), bytes, nullptr)) {
+    layout.width = measure(bytes);
+    layout.pieces.push_back(Piece{nullptr, std::move(bytes), layout.width, 0, {}});
+    return true;
   }
-  layout.width = width * state.horizontalScale;
-  layout.pieces.push_back(Piece{nullptr, std::move(bytes), layout.width, {}});
+  // TeX's subsets hold no space glyph: the words may still be the font's, with the spaces
+  // between them written as shifts of a space's width.
+  const double space = (font->SpaceAdvance() * fontSize_ + state.charSpacing + state.wordSpacing) *
+                       state.horizontalScale;
+  double pending = 0;
+  std::vector<char32_t> word;
+  auto flush = [&]() {
+    if (word.empty()) return true;
+    std::string wordBytes;
+    if (!font->Encode(ToUtf16(word), wordBytes, nullptr)) return false;
+    const double width = measure(wordBytes);
+    layout.pieces.push_back(Piece{nullptr, std::move(wordBytes), width, pending, {}});
+    layout.width += pending + width;
+    pending = 0;
+    word.clear();
+    return true;
+  };
+  for (char32_t c : characters) {
+    if (c != U' ') {
+      word.push_back(c);
+      continue;
+    }
+    if (!flush()) break;
+    pending += space;
+  }
+  if (!flush() || !word.empty() || !std::isfinite(space) || space <= 0) {
+    layout = Layout{};
+    return false;
+  }
+  layout.width += pending;
   return true;
 }
 
@@ -283,7 +316,7 @@ void TextOutput::LayOutInSystemFonts(const std::vector<char32_t>& characters,
       continue;
     }
     if (layout.pieces.empty() || layout.pieces.back().slot != slot) {
-      layout.pieces.push_back(Piece{slot, {}, 0, {}});
+      layout.pieces.push_back(Piece{slot, {}, 0, 0, {}});
     }
     Piece& piece = layout.pieces.back();
     piece.bytes += static_cast<char>((glyph >> 8) & 0xFF);
@@ -385,6 +418,8 @@ int32_t TextOutput::Write(TextTarget& target, const TPDFMatrix& m, std::u16strin
   placed.renderMode = drawMode_;
   placed.fontSize = fontSize_;
   for (Piece& piece : layout.pieces) {
+    placed.matrix.e += piece.shiftBefore * placed.matrix.a;
+    placed.matrix.f += piece.shiftBefore * placed.matrix.b;
     placed.fontName = FontOperand(target, resources, piece);
     placed.bytes = piece.bytes;
     placed.width = piece.width;

@@ -118,9 +118,10 @@ class TextOutput {
     bool hasColor = false;
   };
   struct Piece {
-    FaceSlot* slot = nullptr;                           // null: the document's own font
-    std::string bytes;                                  // the string operand
-    double width = 0;                                   // its advance in text space
+    FaceSlot* slot = nullptr;  // null: the document's own font
+    std::string bytes;         // the string operand
+    double width = 0;          // its advance in text space
+    double shiftBefore = 0;    // spaces the font has no glyph for, written as a shift
     std::vector<std::pair<uint32_t, char32_t>> glyphs;  // system fonts: glyph and character
   };
   struct Layout {

@@ -146,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FaceCase{kTimes, "[[MONOTAG]]", kForeign, "NimbusMonoPS-Regular"},
                       FaceCase{kTimes, "[[SANSTAG]]", kForeign, "NimbusSans-Regular"},
                       // Letters the subset holds: the tag's own font.
-                      FaceCase{kTimes, "[[AUTHOR]]", "Rufio", ""}));
+                      FaceCase{kTimes, "[[AUTHOR]]", "Rufio", ""},
+                      FaceCase{kTimes, "[[AUTHOR]]", "Rufio for you", ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     PdfTeXComputerModern, ValueFace,
@@ -158,7 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FaceCase{kComputerModern, "[[MONOTAG]]", kForeign, "LMMono10-Regular"},
                       FaceCase{kComputerModern, "[[SANSTAG]]", kForeign, "LMSans10-Regular"},
                       FaceCase{kComputerModern, "[[HEADTAG]]", kForeign, "LMRoman12-Bold"},
-                      FaceCase{kComputerModern, "[[AUTHOR]]", "Rufio", ""}));
+                      FaceCase{kComputerModern, "[[AUTHOR]]", "Rufio", ""},
+                      // The subset has no space glyph: the spaces become shifts, the words
+                      // stay in the tag's own font.
+                      FaceCase{kComputerModern, "[[AUTHOR]]", "Rufio for you", ""}));
 
 INSTANTIATE_TEST_SUITE_P(
     GroffBaseFonts, ValueFace,

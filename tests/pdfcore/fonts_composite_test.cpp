@@ -111,6 +111,28 @@ TEST(CompositeFont, EmbeddedCMapWithMixedCodeLengths) {
   EXPECT_EQ(bytes, "B A");
 }
 
+TEST(CompositeFont, SpaceWithoutAWidthOfItsOwnIsNotUsedForNewText) {
+  // LuaTeX lists in /W only the glyphs it shows, never the space: a space written with such a
+  // font would take /DW, a whole em.
+  TestDocument doc;
+  RecordingSink sink;
+  auto toUnicode = doc.Stream(
+      "begincmap 1 begincodespacerange <0000> <FFFF> endcodespacerange\n"
+      "2 beginbfchar <0003> <0020> <0024> <0041> endbfchar endcmap");
+  auto descendant = doc.Object(
+      "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Foo /CIDToGIDMap /Identity "
+      "/W [36 [722]] >>");
+  auto font = PdfFont::Load(
+      doc.Object("<< /Type /Font /Subtype /Type0 /BaseFont /Foo /Encoding /Identity-H "
+                 "/ToUnicode " +
+                 TestDocument::Ref(toUnicode) + " /DescendantFonts [" +
+                 TestDocument::Ref(descendant) + "] >>"),
+      sink);
+  std::string bytes;
+  EXPECT_TRUE(font->Encode(u"A", bytes, nullptr));
+  EXPECT_FALSE(font->Encode(u" ", bytes, nullptr));
+}
+
 TEST(CompositeFont, EmbeddedTrueTypeGivesTextAndGlyphChecks) {
   std::string program = ReadFile(kLiberationSans);
   if (program.empty()) GTEST_SKIP() << "fonts-liberation2 not installed";
