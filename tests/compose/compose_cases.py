@@ -1,0 +1,130 @@
+#!/usr/bin/env python3
+"""Rebrands the compose fixtures with the real program and judges each output.
+
+    compose_cases.py --corvella PROGRAM [--fixture NAME]... [--values SET]... [--orders]
+                     [--skip FILE] [--keep DIR]
+
+For each fixture (tests/fixtures/compose/*.pdf) and value set: makes a package with
+`corvella make-package`, rebrands it with `corvella rebrand --set ...`, and runs
+scripts/check-rebrand.py on the output. With --orders it also runs scripts/check-orders.sh on the
+package. Prints one line per case with the checks that failed, and exits 0 only when every case
+that is not listed in the --skip file passes. A skip file lists "FIXTURE VALUESET" per line
+(# comments allowed): cases known to fail today, reported but not counted.
+"""
+
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+FIXTURES = os.path.join(ROOT, "tests", "fixtures", "compose")
+CHECKER = os.path.join(ROOT, "scripts", "check-rebrand.py")
+ORDERS = os.path.join(ROOT, "scripts", "check-orders.sh")
+PATTERN = r"\[\[([A-Z_]+)\]\]"
+
+VALUE_SETS = {
+    "long": {
+        "AUTHOR": "Jonathan Q. Featherstonehaugh",
+        "SITE": "www.example-reseller-shop.com",
+        "EMAIL": "jon@example-reseller.com",
+        "PRODUCT_NAME": "Widget Pro Deluxe",
+    },
+    "short": {"AUTHOR": "Al", "SITE": "x.io", "EMAIL": "a@x.io", "PRODUCT_NAME": "Wi"},
+    "latin1": {
+        "AUTHOR": "José Müller (ß) \\ co",
+        "SITE": "Café (Ünïcödé)",
+        "EMAIL": "josé@café.fr",
+        "PRODUCT_NAME": "Crème brûlée (n°2)",
+    },
+}
+
+
+def fixtures():
+    return sorted(f[:-4] for f in os.listdir(FIXTURES) if f.endswith(".pdf"))
+
+
+def read_skips(path):
+    skips = set()
+    if path:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                line = line.split("#", 1)[0].split()
+                if len(line) >= 2:
+                    skips.add((line[0], line[1]))
+    return skips
+
+
+def run_case(corvella, fixture, set_name, folder, orders):
+    pdf = os.path.join(FIXTURES, fixture + ".pdf")
+    package = os.path.join(folder, fixture)
+    if not os.path.isdir(package):
+        made = subprocess.run([corvella, "make-package", pdf, "--output", package, "--pattern", PATTERN],
+                              capture_output=True, text=True)
+        if made.returncode != 0:
+            return ["make-package"], made.stderr.strip()
+    values = VALUE_SETS[set_name]
+    output = os.path.join(folder, f"{fixture}-{set_name}.pdf")
+    sets = [a for name, value in values.items() for a in ("--set", f"{name}={value}")]
+    done = subprocess.run([corvella, "rebrand", "--package", package, "--output", output] + sets,
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        return ["rebrand"], done.stderr.strip().splitlines()[-1:]
+    maps = [a for name, value in values.items() for a in ("--map", f"{name}={value}")]
+    judged = subprocess.run([sys.executable, CHECKER, pdf, output, "--json"] + maps,
+                            capture_output=True, text=True)
+    if judged.returncode == 2:
+        return ["checker"], judged.stderr.strip()
+    result = json.loads(judged.stdout)
+    failed = sorted({r["check"] for r in result["results"] if not r["ok"]})
+    details = [f"{r['check']} p{r['page']} {r['tag'] or ''}: {r['detail']}"
+               for r in result["results"] if not r["ok"]]
+    if orders:
+        ordered = subprocess.run(["bash", ORDERS, "--corvella", corvella, package]
+                                 + [f"{n}={v}" for n, v in values.items()],
+                                 capture_output=True, text=True)
+        if ordered.returncode != 0:
+            failed.append("orders")
+            details += [line for line in ordered.stdout.splitlines() if line.startswith("FAIL")]
+    return failed, details
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--corvella", required=True)
+    parser.add_argument("--fixture", action="append")
+    parser.add_argument("--values", action="append", choices=sorted(VALUE_SETS))
+    parser.add_argument("--orders", action="store_true")
+    parser.add_argument("--skip", help="file of FIXTURE VALUESET cases known to fail")
+    parser.add_argument("--keep", help="folder that keeps packages and outputs")
+    parser.add_argument("--verbose", "-v", action="store_true", help="print every failed check")
+    args = parser.parse_args()
+    skips = read_skips(args.skip)
+    chosen = args.fixture or fixtures()
+    unknown = [f for f in chosen if f not in fixtures()]
+    if unknown:
+        print(f"compose_cases.py: no fixture {', '.join(unknown)} in {FIXTURES}", file=sys.stderr)
+        return 2
+    counted_failures = 0
+    with tempfile.TemporaryDirectory(prefix="compose-cases-") as scratch:
+        folder = args.keep or scratch
+        os.makedirs(folder, exist_ok=True)
+        for fixture in chosen:
+            for set_name in args.values or list(VALUE_SETS):
+                failed, details = run_case(args.corvella, fixture, set_name, folder, args.orders)
+                known = (fixture, set_name) in skips
+                verdict = "pass" if not failed else ("known" if known else "FAIL")
+                if failed and not known:
+                    counted_failures += 1
+                print(f"{verdict:5} {fixture:22} {set_name:7} {' '.join(failed)}")
+                if args.verbose and failed:
+                    for line in details if isinstance(details, list) else [details]:
+                        print(f"        {line}")
+    return 1 if counted_failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
