@@ -2,14 +2,17 @@
 """Rebrands the compose fixtures with the real program and judges each output.
 
     compose_cases.py --corvella PROGRAM [--fixture NAME]... [--values SET]... [--orders]
-                     [--skip FILE] [--keep DIR]
+                     [--known FILE] [--keep DIR]
 
 For each fixture (tests/fixtures/compose/*.pdf) and value set: makes a package with
 `corvella make-package`, rebrands it with `corvella rebrand --set ...`, and runs
 scripts/check-rebrand.py on the output. With --orders it also runs scripts/check-orders.sh on the
-package. Prints one line per case with the checks that failed, and exits 0 only when every case
-that is not listed in the --skip file passes. A skip file lists "FIXTURE VALUESET" per line
-(# comments allowed): cases known to fail today, reported but not counted.
+package. Prints one line per case with the checks that failed.
+
+A --known file lists the checks known to fail today, one case per line:
+    FIXTURE VALUESET CHECK [CHECK...]        (# starts a comment)
+A case passes when every check that fails is listed for it. The exit status is 0 when every case
+passes, 1 otherwise; a listed check that now passes is reported, so the list can shrink.
 """
 
 import argparse
@@ -47,15 +50,15 @@ def fixtures():
     return sorted(f[:-4] for f in os.listdir(FIXTURES) if f.endswith(".pdf"))
 
 
-def read_skips(path):
-    skips = set()
+def read_known(path):
+    known = {}
     if path:
         with open(path, encoding="utf-8") as f:
             for line in f:
-                line = line.split("#", 1)[0].split()
-                if len(line) >= 2:
-                    skips.add((line[0], line[1]))
-    return skips
+                fields = line.split("#", 1)[0].split()
+                if len(fields) >= 3:
+                    known.setdefault((fields[0], fields[1]), set()).update(fields[2:])
+    return known
 
 
 def run_case(corvella, fixture, set_name, folder, orders):
@@ -98,11 +101,11 @@ def main():
     parser.add_argument("--fixture", action="append")
     parser.add_argument("--values", action="append", choices=sorted(VALUE_SETS))
     parser.add_argument("--orders", action="store_true")
-    parser.add_argument("--skip", help="file of FIXTURE VALUESET cases known to fail")
+    parser.add_argument("--known", help="file of the checks known to fail, per case")
     parser.add_argument("--keep", help="folder that keeps packages and outputs")
     parser.add_argument("--verbose", "-v", action="store_true", help="print every failed check")
     args = parser.parse_args()
-    skips = read_skips(args.skip)
+    known = read_known(args.known)
     chosen = args.fixture or fixtures()
     unknown = [f for f in chosen if f not in fixtures()]
     if unknown:
@@ -115,11 +118,17 @@ def main():
         for fixture in chosen:
             for set_name in args.values or list(VALUE_SETS):
                 failed, details = run_case(args.corvella, fixture, set_name, folder, args.orders)
-                known = (fixture, set_name) in skips
-                verdict = "pass" if not failed else ("known" if known else "FAIL")
-                if failed and not known:
+                listed = known.get((fixture, set_name), set())
+                unexpected = [c for c in failed if c not in listed]
+                verdict = "FAIL" if unexpected else ("known" if failed else "pass")
+                if unexpected:
                     counted_failures += 1
-                print(f"{verdict:5} {fixture:22} {set_name:7} {' '.join(failed)}")
+                print(f"{verdict:5} {fixture:22} {set_name:7} {' '.join(failed)}"
+                      + (f"   (unexpected: {' '.join(unexpected)})" if unexpected and listed else ""))
+                mended = sorted(listed - set(failed))
+                if mended:
+                    print(f"      {fixture} {set_name}: now passes {' '.join(mended)}; "
+                          "take it off the known list")
                 if args.verbose and failed:
                     for line in details if isinstance(details, list) else [details]:
                         print(f"        {line}")
