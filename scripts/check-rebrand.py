@@ -11,7 +11,8 @@ taken as "[[AUTHOR]]". Checks, per page:
   words        the page's words are the original's with every tag replaced, in the same order
   position     each value starts where its tag started; a later value on a line may also stand
                where the earlier values' growth (value width minus tag width) pushed it
-  size         the value's word box is as tall as the tag's (within 10 %)
+  size         the value's font size is the tag's (within 10 %; pdftohtml's text runs)
+  face         the value's face is of the tag's kind (serif, sans, mono), weight and slant
   colour       the value's dominant ink colour is the tag's
   inked        the value's box holds ink
   faces        a font the page uses that the original page did not is of a kind (serif, sans,
@@ -131,6 +132,99 @@ def page_texts(pdf, count):
         out = run(["pdftotext", "-enc", "UTF-8", "-f", str(number), "-l", str(number), pdf, "-"])
         texts.append(" ".join(out.stdout.decode("utf-8", "replace").split()))
     return texts
+
+
+@dataclass
+class Chunk:
+    """A run of text in one font, as pdftohtml -xml reports it (points, top-left origin)."""
+    x0: float
+    y0: float
+    x1: float
+    y1: float
+    size: float
+    family: str
+    text: str = ""
+    marks: list = field(default_factory=list)  # per character: "b", "i", "bi" or "" (as marked)
+    marked: bool = False  # pdftohtml marked bold or italic inside the run
+
+    def face_at(self, x, needle):
+        """(kind, bold, italic) where needle starts nearest to x. pdftohtml merges runs of one
+        size into one and marks the bold and italic stretches, so the family alone is not
+        enough when the run holds marks."""
+        kind, bold, italic = face_of(self.family)
+        if not self.marked or not self.text:
+            return kind, bold, italic
+        starts = [m.start() for m in re.finditer(re.escape(needle), self.text)] if needle else []
+        if not starts:
+            return kind, bold, italic
+        per_char = (self.x1 - self.x0) / max(1, len(self.text))
+        at = min(starts, key=lambda i: abs(self.x0 + i * per_char - x))
+        mark = self.marks[at]
+        return kind, "b" in mark, "i" in mark
+
+
+def parse_marked(inner):
+    """Plain text and per-character bold/italic marks of pdftohtml's <text> contents."""
+    text, marks, open_marks = [], [], []
+    for m in re.finditer(r"<(/?)([a-z]+)[^>]*>|([^<]+)", inner):
+        if m.group(3) is not None:
+            chunk = html.unescape(m.group(3))
+            text.append(chunk)
+            marks.extend(["".join(sorted(set(open_marks)))] * len(chunk))
+        elif m.group(2) in ("b", "i"):
+            if m.group(1):
+                if m.group(2) in open_marks:
+                    open_marks.remove(m.group(2))
+            else:
+                open_marks.append(m.group(2))
+    return "".join(text), marks
+
+
+# pdftohtml rounds sizes and positions to whole units of its zoomed page, and zooms 3 times at
+# most; its page width against the page's width in points gives the scale it used.
+HTML_ZOOM = 3
+
+
+def read_chunks(pdf, page_widths):
+    """Per page, the text runs with their font's size (points) and name."""
+    out = run(["pdftohtml", "-xml", "-i", "-q", "-stdout", "-hidden", "-fontfullname",
+               "-zoom", str(HTML_ZOOM), pdf]).stdout.decode("utf-8", "replace")
+    fonts, pages, scale = {}, [], 1.0
+    for m in re.finditer(r'<page ([^>]*)>|<fontspec ([^>]*)/>|<text ([^>]*)>(.*?)</text>', out,
+                         re.S):
+        if m.group(1):
+            a = dict(re.findall(r'(\w+)="([^"]*)"', m.group(1)))
+            width_pt = page_widths[len(pages)] if len(pages) < len(page_widths) else 0
+            scale = float(a["width"]) / width_pt if width_pt else HTML_ZOOM
+            pages.append([])
+        elif m.group(2):
+            a = dict(re.findall(r'(\w+)="([^"]*)"', m.group(2)))
+            # Font ids are shared by all pages; sizes stay in zoomed units until used.
+            fonts[a["id"]] = (float(a["size"]), a["family"].split("+", 1)[-1])
+        elif pages:
+            a = dict(re.findall(r'(\w+)="([^"]*)"', m.group(3)))
+            size, family = fonts.get(a.get("font"), (0.0, ""))
+            x, y = float(a["left"]) / scale, float(a["top"]) / scale
+            text, marks = parse_marked(m.group(4))
+            pages[-1].append(Chunk(x, y, x + float(a["width"]) / scale,
+                                   y + float(a["height"]) / scale, size / scale, family, text,
+                                   marks, any(marks)))
+    return pages
+
+
+def chunk_at(chunks, x, y0, y1):
+    """The run that holds the point x on the line from y0 to y1, if one does: of the runs that
+    share most of the line's height, the one that spans x (or ends nearest before it)."""
+    best, best_key = None, None
+    for c in chunks:
+        overlap = min(c.y1, y1) - max(c.y0, y0)
+        if overlap < 0.5 * min(c.y1 - c.y0, y1 - y0) or c.x0 - 1.0 > x + 0.5:
+            continue
+        inside = x <= c.x1 + 0.5
+        key = (inside, -abs((c.y0 + c.y1) - (y0 + y1)), c.x0)
+        if best_key is None or key > best_key:
+            best, best_key = c, key
+    return best if best is not None and best_key[0] else None
 
 
 # ---- renders ----------------------------------------------------------------------------------
@@ -331,7 +425,32 @@ def value_box(new_words, first, last):
     return (min(w.x0 for w in ws), min(w.y0 for w in ws), max(w.x1 for w in ws), max(w.y1 for w in ws))
 
 
-def check_values(report, number, occurrences, new_words, index, original_image, new_image):
+def check_size_and_face(report, number, occ, box, old_chunks, new_chunks, first_word):
+    """The value's font size and face against the tag's, from pdftohtml's runs; a run that
+    cannot be told falls back to comparing word box heights."""
+    tag_run = chunk_at(old_chunks, occ.x, occ.word.y0, occ.word.y1)
+    value_run = chunk_at(new_chunks, box[0], box[1], box[3])
+    if tag_run and value_run and tag_run.size > 0:
+        report.add("size", abs(value_run.size - tag_run.size) <= SIZE_TOLERANCE * tag_run.size,
+                   number, occ.tag, f"value in {value_run.size:.2f} pt, tag in {tag_run.size:.2f} pt")
+        want = tag_run.face_at(occ.x, occ.tag)
+        got = value_run.face_at(box[0], first_word)
+        report.add("face", want == got, number, occ.tag,
+                   f"value in {value_run.family} {describe_face(got)}, "
+                   f"tag in {tag_run.family} {describe_face(want)}")
+        return
+    tag_h, value_h = occ.word.height, box[3] - box[1]
+    report.add("size", abs(value_h - tag_h) <= SIZE_TOLERANCE * tag_h, number, occ.tag,
+               f"value box {value_h:.1f} pt high, tag box {tag_h:.1f} pt")
+
+
+def describe_face(face):
+    kind, bold, italic = face
+    return "(" + " ".join([kind] + (["bold"] if bold else []) + (["italic"] if italic else [])) + ")"
+
+
+def check_values(report, number, occurrences, new_words, index, original_image, new_image,
+                 old_chunks, new_chunks):
     growth_by_line = {}  # original line -> [(x of tag, growth)]
     placed = []
     for occ in occurrences:
@@ -358,9 +477,8 @@ def check_values(report, number, occurrences, new_words, index, original_image, 
         report.add("position", dx <= POSITION_TOLERANCE_PT and dy_ok, number,
                    occ.tag, f"value at ({x:.1f}, {y:.1f}), tag at ({occ.word.x0:.1f}, {occ.word.y0:.1f})"
                    + (f", earlier growth {earlier:+.1f}" if earlier else ""))
-        tag_h, value_h = occ.word.height, box[3] - box[1]
-        report.add("size", abs(value_h - tag_h) <= SIZE_TOLERANCE * tag_h, number, occ.tag,
-                   f"value box {value_h:.1f} pt high, tag box {tag_h:.1f} pt")
+        first_word = occ.value.split()[0] if occ.value.split() else occ.value
+        check_size_and_face(report, number, occ, box, old_chunks, new_chunks, first_word)
         tag_box = (occ.x, occ.word.y0, occ.x + occ.width, occ.word.y1)
         inked = len(ink_pixels(new_image, box))
         report.add("inked", inked >= 3, number, occ.tag, f"{inked} ink pixels")
@@ -463,6 +581,8 @@ def judge(original, rebranded, mapping):
                f"{len(old_pages)} pages before, {len(new_pages)} after")
     count = min(len(old_pages), len(new_pages))
     old_texts, new_texts = page_texts(original, count), page_texts(rebranded, count)
+    old_chunks = read_chunks(original, [p.width for p in old_pages])
+    new_chunks = read_chunks(rebranded, [p.width for p in new_pages])
     with tempfile.TemporaryDirectory(prefix="check-rebrand-") as folder:
         old_images = render(original, folder, "original")
         new_images = render(rebranded, folder, "rebranded")
@@ -474,7 +594,8 @@ def judge(original, rebranded, mapping):
             expected, occurrences = expected_words(old_page, mapping)
             index = check_words(report, number, expected, new_page.words)
             boxes = check_values(report, number, occurrences, new_page.words, index, old_images[i],
-                                 new_images[i])
+                                 new_images[i], old_chunks[i] if i < len(old_chunks) else [],
+                                 new_chunks[i] if i < len(new_chunks) else [])
             tag_lines = sorted({o.word.line for o in occurrences})
             value_lines = sorted({new_page.words[index[o.first]].line for o in occurrences
                                   if o.first < len(index) and index[o.first] is not None})

@@ -2,12 +2,15 @@
 """Rebrands the compose fixtures with the real program and judges each output.
 
     compose_cases.py --corvella PROGRAM [--fixture NAME]... [--values SET]... [--orders]
-                     [--known FILE] [--keep DIR]
+                     [--round-trips] [--known FILE] [--keep DIR]
 
 For each fixture (tests/fixtures/compose/*.pdf) and value set: makes a package with
 `corvella make-package`, rebrands it with `corvella rebrand --set ...`, and runs
 scripts/check-rebrand.py on the output. With --orders it also runs scripts/check-orders.sh on the
-package. Prints one line per case with the checks that failed.
+package. With --round-trips it also checks, by comparing renders page by page, that replacing
+every tag with itself renders as the original (identity), that rebranding the output back to the
+tags renders as the original (there-and-back), and that replacing half of the tags in one run and
+the rest in a second renders as one run that replaces all (in-two-runs). Prints one line per case with the checks that failed.
 
 A --known file lists the checks known to fail today, one case per line:
     FIXTURE VALUESET CHECK [CHECK...]        (# starts a comment)
@@ -18,6 +21,7 @@ passes, 1 otherwise; a listed check that now passes is reported, so the list can
 import argparse
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -29,6 +33,7 @@ CHECKER = os.path.join(ROOT, "scripts", "check-rebrand.py")
 ORDERS = os.path.join(ROOT, "scripts", "check-orders.sh")
 PATTERN = r"\[\[([A-Z_]+)\]\]"
 
+# No value of a set holds another: the way back (there-and-back) searches the output for the values.
 VALUE_SETS = {
     "long": {
         "AUTHOR": "Jonathan Q. Featherstonehaugh",
@@ -36,7 +41,7 @@ VALUE_SETS = {
         "EMAIL": "jon@example-reseller.com",
         "PRODUCT_NAME": "Widget Pro Deluxe",
     },
-    "short": {"AUTHOR": "Al", "SITE": "x.io", "EMAIL": "a@x.io", "PRODUCT_NAME": "Wi"},
+    "short": {"AUTHOR": "Al", "SITE": "x.io", "EMAIL": "a@b.co", "PRODUCT_NAME": "Zo"},
     "latin1": {
         "AUTHOR": "José Müller (ß) \\ co",
         "SITE": "Café (Ünïcödé)",
@@ -61,7 +66,82 @@ def read_known(path):
     return known
 
 
-def run_case(corvella, fixture, set_name, folder, orders):
+def renders(pdf, folder, name):
+    """The pages of pdf rendered at 72 dpi, as bytes, in page order."""
+    prefix = os.path.join(folder, name)
+    subprocess.run(["pdftoppm", "-r", "72", pdf, prefix], check=True)
+    files = [f for f in os.listdir(folder) if f.startswith(name + "-") and f.endswith(".ppm")]
+    files.sort(key=lambda f: int(f[len(name) + 1:-4]))
+    pages = []
+    for f in files:
+        with open(os.path.join(folder, f), "rb") as image:
+            pages.append(image.read())
+        os.remove(os.path.join(folder, f))
+    return pages
+
+
+def same_renders(a, b, folder):
+    first, second = renders(a, folder, "first"), renders(b, folder, "second")
+    if len(first) != len(second):
+        return f"{len(first)} pages against {len(second)}"
+    differ = [str(i + 1) for i, (x, y) in enumerate(zip(first, second)) if x != y]
+    return f"page {', '.join(differ)} renders differently" if differ else ""
+
+
+def make_package(corvella, pdf, package, pattern):
+    made = subprocess.run([corvella, "make-package", pdf, "--output", package, "--pattern", pattern],
+                          capture_output=True, text=True)
+    return "" if made.returncode == 0 else f"make-package {pdf}: {made.stderr.strip()}"
+
+
+def rebrand(corvella, package, output, values):
+    sets = [a for name, value in values.items() for a in ("--set", f"{name}={value}")]
+    done = subprocess.run([corvella, "rebrand", "--package", package, "--output", output] + sets,
+                          capture_output=True, text=True)
+    return "" if done.returncode == 0 else f"rebrand: {done.stderr.strip().splitlines()[-1:]}"
+
+
+def round_trips(corvella, fixture, set_name, folder, package, output):
+    """Failed round trips and their details."""
+    pdf = os.path.join(FIXTURES, fixture + ".pdf")
+    values = VALUE_SETS[set_name]
+    tags = {name: f"[[{name}]]" for name in values}
+    work = os.path.join(folder, f"{fixture}-{set_name}-trips")
+    os.makedirs(work, exist_ok=True)
+    failed, details = [], []
+
+    def verdict(check, problem):
+        if problem:
+            failed.append(check)
+            details.append(f"{check}: {problem}")
+
+    if set_name == sorted(VALUE_SETS)[0]:  # the same for every value set: run it once
+        identity = os.path.join(work, "identity.pdf")
+        verdict("identity", rebrand(corvella, package, identity, tags)
+                or same_renders(pdf, identity, work))
+
+    back_package = os.path.join(work, "back")
+    pattern = "(" + "|".join(re.escape(v) for v in sorted(values.values(), key=len, reverse=True)) + ")"
+    back = os.path.join(work, "back.pdf")
+    verdict("there-and-back",
+            make_package(corvella, output, back_package, pattern)
+            or rebrand(corvella, back_package, back, {v: tags[n] for n, v in values.items()})
+            or same_renders(pdf, back, work))
+
+    names = sorted(values)
+    half = names[::2]
+    first, second = os.path.join(work, "half.pdf"), os.path.join(work, "rest.pdf")
+    rest_package = os.path.join(work, "rest")
+    verdict("in-two-runs",
+            rebrand(corvella, package, first,
+                    {n: (values[n] if n in half else tags[n]) for n in names})
+            or make_package(corvella, first, rest_package, PATTERN)
+            or rebrand(corvella, rest_package, second, {n: values[n] for n in names if n not in half})
+            or same_renders(output, second, work))
+    return failed, details
+
+
+def run_case(corvella, fixture, set_name, folder, orders, trips=False):
     pdf = os.path.join(FIXTURES, fixture + ".pdf")
     package = os.path.join(folder, fixture)
     if not os.path.isdir(package):
@@ -85,6 +165,10 @@ def run_case(corvella, fixture, set_name, folder, orders):
     failed = sorted({r["check"] for r in result["results"] if not r["ok"]})
     details = [f"{r['check']} p{r['page']} {r['tag'] or ''}: {r['detail']}"
                for r in result["results"] if not r["ok"]]
+    if trips:
+        more, why = round_trips(corvella, fixture, set_name, folder, package, output)
+        failed += more
+        details += why
     if orders:
         ordered = subprocess.run(["bash", ORDERS, "--corvella", corvella, package]
                                  + [f"{n}={v}" for n, v in values.items()],
@@ -101,6 +185,7 @@ def main():
     parser.add_argument("--fixture", action="append")
     parser.add_argument("--values", action="append", choices=sorted(VALUE_SETS))
     parser.add_argument("--orders", action="store_true")
+    parser.add_argument("--round-trips", action="store_true")
     parser.add_argument("--known", help="file of the checks known to fail, per case")
     parser.add_argument("--keep", help="folder that keeps packages and outputs")
     parser.add_argument("--verbose", "-v", action="store_true", help="print every failed check")
@@ -117,7 +202,8 @@ def main():
         os.makedirs(folder, exist_ok=True)
         for fixture in chosen:
             for set_name in args.values or list(VALUE_SETS):
-                failed, details = run_case(args.corvella, fixture, set_name, folder, args.orders)
+                failed, details = run_case(args.corvella, fixture, set_name, folder, args.orders,
+                                           args.round_trips)
                 listed = known.get((fixture, set_name), set())
                 unexpected = [c for c in failed if c not in listed]
                 verdict = "FAIL" if unexpected else ("known" if failed else "pass")
