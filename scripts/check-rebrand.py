@@ -35,7 +35,6 @@ import re
 import subprocess
 import sys
 import tempfile
-from collections import Counter
 from dataclasses import dataclass, field
 
 DPI = 100
@@ -619,7 +618,7 @@ def parse_map(items):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+    parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("original")
     parser.add_argument("rebranded")
