@@ -20,6 +20,8 @@ packages=(
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
   # tests under other locales: localedef and the locale sources it compiles
   locales
+  # the outside judge of rebranded PDFs (scripts/check-rebrand.py) and the compose tests
+  python3
   # fuzzing (scripts/fuzz.sh): libFuzzer's runtime
   libclang-rt-14-dev
 )
