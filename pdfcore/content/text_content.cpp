@@ -517,7 +517,48 @@ std::string TextContent::EditedContent() const {
 }
 
 void TextContent::PlaceText(const PlacedText& text) {
+  if (isForm_) CoverInFormBox(text);
   if (!PlaceAfterRecord(text)) AppendOperators(StandaloneOperators(text));
+}
+
+void TextContent::CoverInFormBox(const PlacedText& text) {
+  // Glyphs reach about a size above the baseline and a third of it below.
+  const double size = std::fabs(text.fontSize);
+  const Matrix m = FromAbi(text.matrix);
+  for (double x : {0.0, text.width}) {
+    for (double y : {-0.35 * size, 1.1 * size}) {
+      const double px = x * m.a + y * m.c + m.e;
+      const double py = x * m.b + y * m.d + m.f;
+      if (!std::isfinite(px) || !std::isfinite(py)) return;
+      if (!writtenBox_) writtenBox_ = std::array<double, 4>{px, py, px, py};
+      auto& box = *writtenBox_;
+      box = {std::min(box[0], px), std::min(box[1], py), std::max(box[2], px),
+             std::max(box[3], py)};
+    }
+  }
+}
+
+void TextContent::WidenFormBox() {
+  if (!isForm_ || !writtenBox_) return;
+  QPDFObjectHandle dict = owner_.getDict();
+  QPDFObjectHandle bbox = dict.getKey("/BBox");
+  std::array<double, 4> box = *writtenBox_;
+  writtenBox_.reset();
+  if (!bbox.isArray() || bbox.getArrayNItems() != 4) return;
+  std::array<double, 4> current{};
+  for (int i = 0; i < 4; ++i) {
+    QPDFObjectHandle item = bbox.getArrayItem(i);
+    if (!item.isNumber()) return;
+    current[static_cast<size_t>(i)] = item.getNumericValue();
+  }
+  const double llx = std::min(current[0], current[2]), lly = std::min(current[1], current[3]);
+  const double urx = std::max(current[0], current[2]), ury = std::max(current[1], current[3]);
+  if (box[0] >= llx && box[1] >= lly && box[2] <= urx && box[3] <= ury) return;
+  dict.replaceKey(
+      "/BBox", QPDFObjectHandle::newArray({QPDFObjectHandle::newReal(std::min(llx, box[0]), 3),
+                                           QPDFObjectHandle::newReal(std::min(lly, box[1]), 3),
+                                           QPDFObjectHandle::newReal(std::max(urx, box[2]), 3),
+                                           QPDFObjectHandle::newReal(std::max(ury, box[3]), 3)}));
 }
 
 bool TextContent::PlaceAfterRecord(const PlacedText& text) {
@@ -678,6 +719,7 @@ bool TextContent::Flush() {
                        : known_ && known_->endsComplete && Reusable() ? WrapKnown(edited)
                                                                       : WrapWithAdditions(edited);
   if (!Store(stored)) return false;
+  WidenFormBox();
   // The pass under way read the old bytes; it ends here, and the next Restart reads these.
   EndPass();
   known_.reset();

@@ -2,6 +2,7 @@
 // removals waiting to be stored and the operators to add after it.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <set>
@@ -129,6 +130,8 @@ class TextContent {
                       size_t& end) const;
   // Adds `text` to the insertion of the record delivered last; false when it can't go there.
   bool PlaceAfterRecord(const PlacedText& text);
+  void CoverInFormBox(const PlacedText& text);
+  void WidenFormBox();
   static std::string InsertionOperators(const Insertion& insertion);
   std::string WrapWithAdditions(const std::string& edited);
   // WrapWithAdditions() when a clean pass over the content is known: removals change neither
@@ -162,6 +165,9 @@ class TextContent {
   TextShow interpreted_;     // the record read last when it is not being recorded
   std::vector<Edit> edits_;  // removals, in content order
   std::vector<Insertion> insertions_;
+  // Where text written into a form reaches, in the form's space: its /BBox is widened to hold
+  // it, or a longer value would be clipped.
+  std::optional<std::array<double, 4>> writtenBox_;
   long lastInsertion_ = -1;  // index in insertions_ of the one for the record delivered last
   std::string appended_;
   std::optional<std::vector<QPDFObjectHandle>> usedTemplates_;  // until the content is stored

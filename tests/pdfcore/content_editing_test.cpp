@@ -278,6 +278,68 @@ TEST(ContentForm, FlushReplacesTheFormDataAndKeepsItsResources) {
   EXPECT_EQ(records[1].Text(), U("new"));
 }
 
+TEST(ContentPlacedText, StandsWhereTheRecordItReplacesStoodAndJoinsIntoOneTJ) {
+  // Written in the place of (a): a later pass meets it before (b), as one record whose pieces
+  // keep their spacing, and (b) stays where it was.
+  Editable e("BT /F1 10 Tf 14 TL 50 300 Td (a) Tj (b) Tj T* (c) Tj ET");
+  std::vector<Record> before = AllRecords(e.content);
+  TPDFStack stack{};
+  ASSERT_TRUE(e.content.Restart(stack));
+  ASSERT_TRUE(e.content.Next(stack));
+  ASSERT_TRUE(e.content.RemoveText(stack));
+  pdfcore::PlacedText text;
+  text.matrix = TPDFMatrix{1, 0, 0, 1, 50, 300};
+  text.fontName = "/F1";
+  text.fontSize = 10;
+  text.bytes = "xy";
+  text.width = 10;
+  e.content.PlaceText(text);
+  text.matrix.e = 63;  // a gap of 3 after "xy"
+  text.bytes = "z";
+  text.width = 5;
+  e.content.PlaceText(text);
+  ASSERT_TRUE(e.content.Flush());
+  std::vector<Record> after = AllRecords(e.content);
+  ASSERT_EQ(after.size(), 3u) << e.StoredContent();
+  EXPECT_EQ(after[0].Text(), U("xyz"));
+  ASSERT_EQ(after[0].pieces.size(), 2u);
+  EXPECT_NEAR(after[0].pieces[1].advance, -3, 1e-6);
+  EXPECT_NEAR(after[0].tm.e, 50, 1e-6);
+  ExpectSamePlaces({before[1], before[2]}, {after[1], after[2]});
+}
+
+TEST(ContentForm, TextWrittenPastTheBoxWidensIt) {
+  // pdfTeX's forms have a box just around what they show: a longer value would be clipped.
+  TestDocument doc("/Fm1 Do");
+  QPDFObjectHandle form = doc.pdf.newStream(std::string("BT /F1 10 Tf 0 0 Td (tag) Tj ET"));
+  form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+  form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 -3 15 10]"));
+  form.getDict().replaceKey("/Resources", doc.page.getKey("/Resources"));
+  StubFonts fonts;
+  pdfcore::ColorTable colors;
+  RecordingSink errors;
+  TextContent content(doc.pdf, form, fonts, colors, errors);
+  TPDFStack stack{};
+  ASSERT_TRUE(content.Restart(stack));
+  ASSERT_TRUE(content.Next(stack));
+  ASSERT_TRUE(content.RemoveText(stack));
+  pdfcore::PlacedText text;
+  text.fontName = "/F1";
+  text.fontSize = 10;
+  text.bytes = "a much longer value";
+  text.width = 95;
+  content.PlaceText(text);
+  ASSERT_TRUE(content.Flush());
+  QPDFObjectHandle box = form.getDict().getKey("/BBox");
+  ASSERT_TRUE(box.isArray());
+  EXPECT_LE(box.getArrayItem(0).getNumericValue(), 0);
+  EXPECT_GE(box.getArrayItem(2).getNumericValue(), 95);
+  EXPECT_GE(box.getArrayItem(3).getNumericValue(), 10);
+  std::vector<Record> records = AllRecords(content);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].Text(), U("a much longer value"));
+}
+
 TEST(ContentRemoval, RemoveTextNeedsADeliveredRecord) {
   Editable e("BT /F1 10 Tf (a) Tj ET");
   TPDFStack stack{};
