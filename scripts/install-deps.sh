@@ -13,6 +13,8 @@ packages=(
   qt6-base-dev
   # tests: unit tests and independent judges of PDF output
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
+  # tests under comma-decimal and Turkish locales (made with localedef)
+  locales
   # fuzzing (scripts/fuzz.sh): libFuzzer's runtime
   libclang-rt-14-dev
 )

@@ -11,6 +11,8 @@
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include "base/number_format.h"
+
 namespace pdfcore::content {
 
 namespace {
@@ -45,18 +47,6 @@ float ToFloat(double value) {
   if (std::isnan(value)) return 0.0f;
   return static_cast<float>(
       std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
-}
-
-// A TJ number as PDF writes it: no exponent, trailing zeros dropped.
-std::string FormatNumber(double value) {
-  value = std::clamp(value, -1e12, 1e12);
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.4f", value);
-  std::string text = buffer;
-  while (!text.empty() && text.back() == '0') text.pop_back();
-  if (!text.empty() && text.back() == '.') text.pop_back();
-  if (text == "-0" || text.empty()) text = "0";
-  return text;
 }
 
 std::string ApplyEdits(const std::string& data, std::vector<std::pair<size_t, size_t>> ranges,
@@ -341,7 +331,7 @@ std::string TextContent::Removal(const TextShow& show, size_t fromPiece, size_t&
   const double scale = show.state.fontSize * show.state.horizontalScale;
   // The removed text becomes a TJ number that moves the pen by the same amount.
   std::string shift;
-  if (displacement != 0 && scale != 0) shift = FormatNumber(-displacement * 1000 / scale);
+  if (displacement != 0 && scale != 0) shift = FormatNumber(-displacement * 1000 / scale, 4);
 
   if (show.kind == ShowKind::kShowArray) {
     begin = show.pieces[fromPiece].removeFrom;
