@@ -200,7 +200,7 @@ class HostileRunTest : public ::testing::Test {
     const auto start = std::chrono::steady_clock::now();
     {
       CapturedStdout captured(dir_.Path() / "stdout.txt");
-      outcome.saved = RunRebranding(options, formats, observer);
+      outcome.saved = RunRebranding(options, formats, observer).Saved;
       outcome.printed = captured.Text();
     }
     outcome.seconds =
