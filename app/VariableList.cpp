@@ -8,17 +8,15 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "CodePage.h"
-
 namespace {
 
 constexpr int kLinkHandleRole = Qt::UserRole;
 constexpr int kVariableNameRole = Qt::UserRole + 1;
 constexpr int kFirstSubItemColumn = 1;  // sub-items 0 to 3 are columns 1 to 4
 
-// Packages made on Windows may carry Windows-1252 text; the list shows it as Unicode and hands
-// it back as UTF-8, the system's 8-bit form here.
-QString ToDisplay(const std::string& text) { return QString::fromStdString(SystemToUTF8(text)); }
+// Rows hold UTF-8: the variables file's code page was settled when it was read (TFormats::LoadAll),
+// so a row is never converted a second time, field by field.
+QString ToDisplay(const std::string& text) { return QString::fromStdString(text); }
 
 std::string FromDisplay(const QString& text) { return text.toStdString(); }
 

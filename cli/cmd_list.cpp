@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "PackageCheck.h"
-#include "ProgramFolder.h"
 #include "UGeneral.h"
 #include "commands.h"
 
@@ -12,8 +11,10 @@ namespace {
 void PrintListHelp(std::ostream& out) {
   out << "Usage: corvella list [--package DIR]\n"
          "\n"
-         "Checks the package (\"variables.dat\" and \"file.dat\" in DIR, by default the program's\n"
-         "folder) and lists its variables: one row per occurrence, then one row per distinct\n"
+         "Checks the package (\"variables.dat\" and \"file.dat\" in DIR; without --package, the\n"
+         "current folder when it holds a package, else the program's folder; the folder used is\n"
+         "named on stderr) and lists its variables: one row per occurrence, then one row per "
+         "distinct\n"
          "variable (names compared without regard to letter case). Rows are tab-separated; text\n"
          "is shown as UTF-8 with backslash and control characters escaped.\n"
          "\n"
@@ -36,13 +37,8 @@ ListOptions ParseListOptions(const std::vector<std::string>& arguments) {
         throw UsageError("option --package needs a folder");
       }
     } else {
-      throw UsageError("list: unexpected argument '" + arguments[i] + "'");
+      cli::RejectArgument("list", arguments[i]);
     }
-  }
-  if (options.packageFolder.empty()) {
-    options.packageFolder = ProgramFolder();
-  } else if (options.packageFolder.back() != '/') {
-    options.packageFolder += '/';
   }
   return options;
 }
@@ -78,14 +74,14 @@ int RunList(const std::vector<std::string>& arguments) {
     PrintListHelp(std::cout);
     return kExitSuccess;
   }
-  const PackageCheckResult check =
-      CheckPackage(options.packageFolder, options.packageFolder + kPDFFileName);
+  const std::string folder = cli::PackageFolder(options.packageFolder);
+  const PackageCheckResult check = CheckPackage(folder, folder + kPDFFileName);
   if (!check.ok) {
-    std::cerr << check.message << "\n";
+    cli::Say(check.message);
     return kExitUsage;
   }
   TFormats formats;
-  formats.LoadAll(VariablesFilePath(options.packageFolder));
+  formats.LoadAll(VariablesFilePath(folder));
   PrintOccurrences(std::cout, formats);
   std::cout << "\n";
   PrintVariables(std::cout, formats);

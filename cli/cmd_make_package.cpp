@@ -1,8 +1,8 @@
 // corvella make-package: makes a rebrandable package (file.dat + variables.dat) from a PDF.
 //
 // Tags are found with the same library and engine search that a run uses, so every tag the
-// package lists is one the run will find. Link annotations are numbered the way the library
-// numbers them: every annotation of the document from 0, pages in order, /Annots order.
+// package lists is one the run will find. Link annotations are numbered by the library's own
+// code: every annotation of the document from 0, pages in order, /Annots order.
 
 #include <cmath>
 #include <filesystem>
@@ -21,6 +21,7 @@
 #include "TPDF.h"
 #include "UGeneral.h"
 #include "commands.h"
+#include "core/links.h"
 #include "md5.h"
 #include "pdf_edit_text.h"
 #include "text_geometry.h"
@@ -48,8 +49,11 @@ void PrintMakePackageHelp(std::ostream& out) {
          "footer that another tag's search already went through) is reported on stderr, so the\n"
          "source can be fixed.\n"
          "\n"
-         "Exit status: 0 when the package was written (even with warnings), 1 when it could not\n"
-         "be made, 2 on a usage error.\n";
+         "When the pattern matches no text, a --default names no variable or a --link-token is\n"
+         "in no link, that is reported and no package is written.\n"
+         "\n"
+         "Exit status: 0 when the package was written (even with warnings about tags the search\n"
+         "can't find), 1 when it was not, 2 on a usage error.\n";
 }
 
 struct MakePackageOptions {
@@ -192,7 +196,7 @@ int32_t PDF_CALL QuietErrors(const void*, int32_t, const char*, int32_t) { retur
 
 int32_t PDF_CALL ReportErrors(const void*, int32_t, const char* message, int32_t type) {
   if (message != nullptr && (type & PDF_E_NOTICE) == 0) {
-    std::cerr << "corvella: library: " << message << "\n";
+    cli::Say(std::string("library: ") + message);
   }
   return 0;
 }
@@ -210,7 +214,7 @@ FoundTags FindTags(const MakePackageOptions& options) {
   pdf.SetOnErrorProc(nullptr, &ReportErrors);
   pdf.SetImportFlags(0x8FFFFFFE);
   if (pdf.OpenImportFile(options.input, 0, "") < 0) {
-    throw std::runtime_error("cannot open \"" + options.input + "\" as a PDF");
+    throw std::runtime_error("\"" + options.input + "\" can't be read as a PDF");
   }
   pdf.ImportPDFFile(1, 1.0, 1.0);
   pdf.CloseImportFile();
@@ -231,10 +235,11 @@ FoundTags FindTags(const MakePackageOptions& options) {
     for (const Tag& tag : TagsIn({&templateText.Text(), &pageText.Text()}, pattern)) {
       const int32_t count = engine.FindAll(SystemToUTF16(tag.text));
       if (count < tag.count) {
-        std::cerr << "warning: page " << page << ": \"" << tag.text << "\" shows " << tag.count
-                  << " time(s) but the search finds it " << count
-                  << " time(s); a tag split over lines, hyphenated, or in a header or footer "
-                     "already searched for another tag is not replaced\n";
+        cli::Say("warning: page " + std::to_string(page) + ": \"" + tag.text + "\" shows " +
+                 std::to_string(tag.count) + " time(s) but the search finds it " +
+                 std::to_string(count) +
+                 " time(s); a tag split over lines, hyphenated, or in a header or footer "
+                 "already searched for another tag is not replaced");
         ++found.warnings;
       }
       for (int32_t i = 0; i < count; ++i) {
@@ -254,42 +259,62 @@ FoundTags FindTags(const MakePackageOptions& options) {
   return found;
 }
 
-// Link annotations whose URI holds a token, numbered as the library numbers annotations.
+// Link annotations whose URI holds a token, with the handles the library gives them: its own
+// numbering (pdfcore::AllAnnotations), so entries of /Annots that it skips (null, references to
+// missing objects) can't shift a handle.
 std::vector<std::unique_ptr<TFormat>> FindLinks(const MakePackageOptions& options) {
   std::vector<std::unique_ptr<TFormat>> records;
   if (options.linkTokens.empty()) return records;
   QPDF pdf;
   pdf.setSuppressWarnings(true);
-  pdf.processFile(options.input.c_str());
-  int32_t handle = 0;
-  int32_t pageNumber = 0;
-  for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(pdf).getAllPages()) {
-    ++pageNumber;
-    QPDFObjectHandle annots = page.getObjectHandle().getKey("/Annots");
-    if (!annots.isArray()) continue;
-    for (QPDFObjectHandle annot : annots.aitems()) {
-      const int32_t thisHandle = handle++;
-      if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link")) continue;
-      QPDFObjectHandle action = annot.getKey("/A");
-      if (!action.isDictionary() || !action.getKey("/URI").isString()) continue;
-      const std::string uri = action.getKey("/URI").getStringValue();
-      for (const std::string& token : options.linkTokens) {
-        if (uri.find(token) == std::string::npos) continue;
-        auto record = std::make_unique<TFormat>();
-        record->Enabled = true;
-        record->TaggedText = uri;
-        auto given = options.defaults.find(token);
-        record->Value = given != options.defaults.end() ? given->second : token;
-        record->Kind = "Link";
-        record->Page = std::to_string(pageNumber);
-        record->LinkHandle = std::to_string(thisHandle);
-        record->VariableName = token;
-        records.push_back(std::move(record));
-        break;
-      }
+  try {
+    pdf.processFile(options.input.c_str());
+  } catch (const std::exception& error) {
+    throw std::runtime_error("the links of \"" + options.input + "\" can't be read (" +
+                             error.what() + ")");
+  }
+  for (const pdfcore::AnnotationRef& ref : pdfcore::AllAnnotations(pdf)) {
+    if (!pdfcore::IsUriLink(ref.annotation)) continue;
+    const std::string uri = pdfcore::LinkUri(ref.annotation);
+    for (const std::string& token : options.linkTokens) {
+      if (uri.find(token) == std::string::npos) continue;
+      auto record = std::make_unique<TFormat>();
+      record->Enabled = true;
+      record->TaggedText = uri;
+      auto given = options.defaults.find(token);
+      record->Value = given != options.defaults.end() ? given->second : token;
+      record->Kind = "Link";
+      record->Page = std::to_string(ref.pageNumber);
+      record->LinkHandle = std::to_string(ref.handle);
+      record->VariableName = token;
+      records.push_back(std::move(record));
+      break;
     }
   }
   return records;
+}
+
+// What the options asked for that the PDF doesn't have: a pattern that matched no text, a
+// --default for no variable, a --link-token in no link.
+std::vector<std::string> UnusedOptions(const MakePackageOptions& options,
+                                       const std::vector<std::unique_ptr<TFormat>>& records,
+                                       bool anyText) {
+  std::set<std::string> names;
+  for (const auto& record : records) names.insert(record->VariableName);
+  std::vector<std::string> mistakes;
+  if (!anyText) {
+    mistakes.push_back("--pattern '" + options.pattern + "' matches no text of \"" + options.input +
+                       "\"");
+  }
+  for (const auto& [name, value] : options.defaults) {
+    if (!names.contains(name)) {
+      mistakes.push_back("--default " + name + "=" + value + " names no variable of the PDF");
+    }
+  }
+  for (const std::string& token : options.linkTokens) {
+    if (!names.contains(token)) mistakes.push_back("--link-token " + token + " is in no link");
+  }
+  return mistakes;
 }
 
 // Copies `source` to `target` through a temporary file, so a failure leaves `target` as it was.
@@ -301,7 +326,7 @@ void CopyFileSafely(const std::string& source, const std::string& target) {
   if (!error) std::filesystem::rename(temporary, target, error);
   if (error) {
     std::filesystem::remove(temporary);
-    throw std::runtime_error("cannot write \"" + target + "\": " + error.message());
+    throw std::runtime_error("\"" + target + "\" can't be written: " + error.message());
   }
 }
 
@@ -318,18 +343,42 @@ int RunMakePackage(const std::vector<std::string>& arguments) {
   } catch (const std::regex_error& error) {
     throw UsageError("--pattern: not a valid regular expression: " + std::string(error.what()));
   }
-  if (!std::filesystem::is_regular_file(options.input)) {
-    std::cerr << "corvella: \"" << options.input << "\" is not a readable file\n";
+  std::error_code inputError;
+  if (!std::filesystem::is_regular_file(options.input, inputError)) {
+    cli::Say("\"" + options.input + "\" is not a readable file");
     return kExitFailure;
   }
-  FoundTags found = FindTags(options);
+  FoundTags found;
+  try {
+    found = FindTags(options);
+  } catch (const std::exception& error) {
+    // The engine's failed library call carries only "-1"; the library has said why already.
+    if (std::string(error.what()) == "-1") {
+      throw std::runtime_error("the search of \"" + options.input + "\" failed in the library");
+    }
+    throw;
+  }
+  const bool anyText = !found.records.empty();
   for (auto& link : FindLinks(options)) found.records.push_back(std::move(link));
   // Text and links in page order, each page's text first.
   std::stable_sort(found.records.begin(), found.records.end(), [](const auto& a, const auto& b) {
     return std::stol(a->Page) < std::stol(b->Page);
   });
+  // A pattern, default or token that names nothing is the author's mistake; a package made
+  // anyway would silently lack what they asked for.
+  std::vector<std::string> mistakes = UnusedOptions(options, found.records, anyText);
+  if (!mistakes.empty()) {
+    for (const std::string& mistake : mistakes) cli::Say("warning: " + mistake);
+    cli::Say("no package written");
+    return kExitFailure;
+  }
 
-  std::filesystem::create_directories(options.outputFolder);
+  std::error_code folderError;
+  std::filesystem::create_directories(options.outputFolder, folderError);
+  if (folderError) {
+    cli::Say("the folder \"" + options.outputFolder + "\" can't be made: " + folderError.message());
+    return kExitFailure;
+  }
   const std::string folder =
       options.outputFolder.back() == '/' ? options.outputFolder : options.outputFolder + "/";
   TFormats formats;
@@ -339,8 +388,9 @@ int RunMakePackage(const std::vector<std::string>& arguments) {
   }
   CopyFileSafely(options.input, folder + kPDFFileName);
   formats.SaveAll(VariablesFilePath(folder), MD5ToHex(MD5File(folder + kPDFFileName)));
-  std::cerr << "Package written to " << folder << ": " << formats.Count() << " occurrence(s)";
-  if (found.warnings > 0) std::cerr << ", " << found.warnings << " warning(s)";
-  std::cerr << "\n";
+  std::string summary =
+      "package written to " + folder + ": " + std::to_string(formats.Count()) + " occurrence(s)";
+  if (found.warnings > 0) summary += ", " + std::to_string(found.warnings) + " warning(s)";
+  cli::Say(summary);
   return kExitSuccess;
 }

@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <set>
 
+#include "CodePage.h"
 #include "PackageCheck.h"
-#include "ProgramFolder.h"
 #include "RebrandRun.h"
 #include "UGeneral.h"
 #include "commands.h"
@@ -20,23 +21,32 @@ void PrintRebrandHelp(std::ostream& out) {
   out << "Usage: corvella rebrand [--package DIR] --output FILE [--set NAME=VALUE]...\n"
          "                        [--values FILE]\n"
          "\n"
-         "Checks the package (\"variables.dat\" and \"file.dat\" in DIR, by default the program's\n"
-         "folder), gives the variables their values and writes the rebranded PDF to FILE.\n"
+         "Checks the package (\"variables.dat\" and \"file.dat\" in DIR; without --package, the\n"
+         "current folder when it holds a package, else the program's folder; the folder used is\n"
+         "named on stderr), gives the variables their values and writes the rebranded PDF to "
+         "FILE.\n"
          "\n"
          "  --package DIR      the folder that holds the package\n"
          "  --output FILE      the rebranded PDF to write; an existing file is replaced only by a\n"
          "                     complete new one, so a failed run leaves it as it was\n"
          "  --set NAME=VALUE   gives VALUE to every occurrence of the variable NAME (the variable\n"
          "                     name of the variables file, byte for byte); may be repeated\n"
-         "  --values FILE      reads NAME=VALUE lines (UTF-8) from FILE; blank lines and lines\n"
-         "                     starting with '#' are skipped; --set wins over FILE\n"
+         "  --values FILE      reads NAME=VALUE lines from FILE (UTF-8, or Windows-1252 when the\n"
+         "                     file is not valid UTF-8); blanks around NAME and \"=\" are "
+         "ignored;\n"
+         "                     blank lines and lines starting with '#' are skipped; --set wins\n"
+         "                     over FILE\n"
          "\n"
          "A variable without a value keeps its default value; `corvella list` shows the names.\n"
          "Progress and the run's status texts go to stderr; \"Rebranded PDF saved!\" ends a\n"
          "successful run.\n"
          "\n"
-         "Exit status: 0 when the PDF was saved, 1 when the run failed, 2 on a usage error or a\n"
-         "package that fails its check.\n";
+         "Records that can't be applied (a page the PDF lacks, a link that can't be changed) are\n"
+         "left out and named on stderr; the rest is saved.\n"
+         "\n"
+         "Exit status: 0 when the PDF was saved, 1 when the run failed and nothing was written,\n"
+         "2 on a usage error or a package that fails its check, 3 when the PDF was saved with\n"
+         "records not applied.\n";
 }
 
 struct RebrandOptions {
@@ -46,32 +56,47 @@ struct RebrandOptions {
   bool help = false;
 };
 
-std::pair<std::string, std::string> SplitAssignment(const std::string& text,
-                                                    const std::string& where) {
-  const std::size_t equals = text.find('=');
-  if (equals == std::string::npos || equals == 0) {
-    throw UsageError(where + ": expected NAME=VALUE, got '" + text + "'");
-  }
-  return {text.substr(0, equals), text.substr(equals + 1)};
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// NAME=VALUE as given; `trimBlanks` takes the blanks around NAME and "=" away, as a values file
+// is written by hand ("NAME = VALUE"), while a --set value is used exactly as typed.
+std::pair<std::string, std::string> SplitAssignment(std::string_view text, const std::string& where,
+                                                    bool trimBlanks) {
+  const std::size_t equals = text.find('=');
+  std::string_view name = equals == std::string_view::npos ? text : text.substr(0, equals);
+  if (trimBlanks) name = TrimBlanks(name);
+  if (equals == std::string_view::npos || name.empty()) {
+    throw UsageError(where + ": expected NAME=VALUE, got '" + std::string(text) + "'");
+  }
+  std::string_view value = text.substr(equals + 1);
+  if (trimBlanks) value.remove_prefix(std::min(value.size(), value.find_first_not_of(" \t")));
+  return {std::string(name), std::string(value)};
+}
+
+// The values file is read whole and, like the variables file, as Windows-1252 when it is not
+// valid UTF-8.
 void ReadValuesFile(const std::string& path,
                     std::vector<std::pair<std::string, std::string>>& out) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     throw UsageError("cannot read the values file \"" + path + "\"");
   }
-  std::string line;
+  const std::string text = FileTextToUTF8(std::string(std::istreambuf_iterator<char>(file), {}));
   int number = 0;
-  while (std::getline(file, line)) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    start = end + 1;
     ++number;
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (line.empty() || line.front() == '#') {
-      continue;
-    }
-    out.push_back(SplitAssignment(line, path + ":" + std::to_string(number)));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (TrimBlanks(line).empty() || TrimBlanks(line).front() == '#') continue;
+    out.push_back(SplitAssignment(line, path + ":" + std::to_string(number), true));
   }
 }
 
@@ -88,20 +113,16 @@ RebrandOptions ParseRebrandOptions(const std::vector<std::string>& arguments) {
     } else if (cli::TakeOptionValue(arguments, i, "--output", options.outputFile)) {
       if (options.outputFile.empty()) throw UsageError("option --output needs a file name");
     } else if (cli::TakeOptionValue(arguments, i, "--set", value)) {
-      fromSet.push_back(SplitAssignment(value, "--set"));
+      // An argument is its own edge: one that is not UTF-8 came from a Windows-1252 terminal.
+      fromSet.push_back(SplitAssignment(SystemToUTF8(value), "--set", false));
     } else if (cli::TakeOptionValue(arguments, i, "--values", value)) {
       ReadValuesFile(value, fromFile);
     } else {
-      throw UsageError("rebrand: unexpected argument '" + arguments[i] + "'");
+      cli::RejectArgument("rebrand", arguments[i]);
     }
   }
   if (options.help) return options;
   if (options.outputFile.empty()) throw UsageError("rebrand: --output FILE is required");
-  if (options.packageFolder.empty()) {
-    options.packageFolder = ProgramFolder();
-  } else if (options.packageFolder.back() != '/') {
-    options.packageFolder += '/';
-  }
   options.values = std::move(fromFile);
   options.values.insert(options.values.end(), fromSet.begin(), fromSet.end());
   return options;
@@ -125,11 +146,13 @@ void ApplyValues(const std::vector<std::pair<std::string, std::string>>& values,
   }
 }
 
-// Status texts as lines on stderr, the gauge as a bar when stderr is a terminal.
+// Status texts as lines on stderr, the gauge as a bar below the latest one when stderr is a
+// terminal. The bar is redrawn in place (the rest of the line cleared, so no digits of a longer
+// earlier bar stay) and erased before the next line and at the end.
 class TerminalObserver final : public RunObserver {
  public:
   TerminalObserver() : bar_(isatty(STDERR_FILENO) != 0) {}
-  ~TerminalObserver() override { EndBar(); }
+  ~TerminalObserver() override { EraseBar(); }
 
   void SetGaugeMax(int maximum) override {
     maximum_ = std::max(0, maximum);
@@ -141,21 +164,28 @@ class TerminalObserver final : public RunObserver {
     DrawBar();
   }
   void SetStatus(const std::string& text) override {
-    EndBar();
-    std::cerr << text << "\n";
+    EraseBar();
+    cli::Say(text);
+  }
+  // Removes the bar for good, before the closing lines.
+  void Finish() {
+    EraseBar();
+    bar_ = false;
   }
 
  private:
+  static constexpr const char* kClearLine = "\r\033[K";
+
   void DrawBar() {
     if (!bar_ || maximum_ == 0) return;
     constexpr int kWidth = 40;
     const int filled = value_ * kWidth / maximum_;
-    std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
-              << value_ << "/" << maximum_ << std::flush;
+    std::cerr << kClearLine << "[" << std::string(filled, '#') << std::string(kWidth - filled, ' ')
+              << "] " << value_ << "/" << maximum_ << std::flush;
     drawn_ = true;
   }
-  void EndBar() {
-    if (drawn_) std::cerr << "\n";
+  void EraseBar() {
+    if (drawn_) std::cerr << kClearLine << std::flush;
     drawn_ = false;
   }
 
@@ -173,14 +203,15 @@ int RunRebrand(const std::vector<std::string>& arguments) {
     PrintRebrandHelp(std::cout);
     return kExitSuccess;
   }
-  const std::string pdfFileName = options.packageFolder + kPDFFileName;
-  const PackageCheckResult check = CheckPackage(options.packageFolder, pdfFileName);
+  const std::string folder = cli::PackageFolder(options.packageFolder);
+  const std::string pdfFileName = folder + kPDFFileName;
+  const PackageCheckResult check = CheckPackage(folder, pdfFileName);
   if (!check.ok) {
-    std::cerr << check.message << "\n";
+    cli::Say(check.message);
     return kExitUsage;
   }
   TFormats formats;
-  formats.LoadAll(VariablesFilePath(options.packageFolder));
+  formats.LoadAll(VariablesFilePath(folder));
   std::vector<TListRow> rows;
   rows.reserve(formats.Count());
   for (std::size_t i = 0; i < formats.Count(); ++i)
@@ -192,12 +223,20 @@ int RunRebrand(const std::vector<std::string>& arguments) {
   RunOptions run;
   run.PDFFileName = pdfFileName;
   run.OutputFileName = options.outputFile;
-  const bool saved = RunRebranding(run, formats, observer);
-  if (saved) {
-    std::cerr << "Output: " << options.outputFile << "\n";
-  } else {
-    std::cerr << "corvella: the rebranding failed; \"" << options.outputFile
-              << "\" was not written\n";
+  const RunResult result = RunRebranding(run, formats, observer);
+  observer.Finish();
+  if (!result.Saved) {
+    cli::Say("the rebranding failed; \"" + options.outputFile + "\" was not written");
+    return kExitFailure;
   }
-  return saved ? kExitSuccess : kExitFailure;
+  cli::Say("output: " + options.outputFile);
+  for (const NotAppliedRecord& record : result.NotApplied) {
+    cli::Say("not applied: page " + cli::DisplayText(record.Page) + ", variable " +
+             cli::DisplayText(record.VariableName) + ": " + record.Reason);
+  }
+  if (!result.UnloadProblem.empty()) {
+    cli::Say("the output is complete, but unloading the PDF library failed: " +
+             result.UnloadProblem);
+  }
+  return result.NotApplied.empty() ? kExitSuccess : kExitNotApplied;
 }

@@ -56,7 +56,7 @@ RecordsOptions ParseRecordsOptions(const std::vector<std::string>& arguments) {
     } else if (options.file.empty() && !arguments[i].empty() && arguments[i][0] != '-') {
       options.file = arguments[i];
     } else {
-      throw UsageError("records: unexpected argument '" + arguments[i] + "'");
+      cli::RejectArgument("records", arguments[i]);
     }
   }
   if (!options.help && options.file.empty()) throw UsageError("records: a PDF file is needed");
@@ -109,8 +109,8 @@ std::string Number(double value) {
 // The library's messages go to standard error, one line each.
 int32_t PDF_CALL PrintLibraryError(const void*, int32_t code, const char* message, int32_t type) {
   if ((type & PDF_E_NOTICE) == 0) {
-    std::cerr << "corvella records: " << (message != nullptr ? message : "") << " (" << code
-              << ")\n";
+    cli::Say(std::string("library: ") + (message != nullptr ? message : "") + " (" +
+             std::to_string(code) + ")");
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "OnPDFError.h"
 #include "commands.h"
 
 namespace {
@@ -26,6 +27,7 @@ constexpr Command kCommands[] = {
 void PrintHelp(std::ostream& out) {
   out << "Usage: corvella COMMAND [OPTIONS]\n"
          "       corvella COMMAND --help\n"
+         "       corvella --version\n"
          "\n"
          "Commands:\n";
   for (const Command& command : kCommands) {
@@ -34,7 +36,7 @@ void PrintHelp(std::ostream& out) {
   }
   out << "\n"
          "Exit status: 0 on success, 1 on an unexpected error, 2 on a usage error or a package\n"
-         "that fails its check.\n";
+         "that fails its check, 3 when rebrand saved the PDF with records not applied.\n";
 }
 
 const Command* FindCommand(std::string_view name) {
@@ -54,8 +56,15 @@ int Run(const std::vector<std::string>& words) {
     PrintHelp(std::cout);
     return kExitSuccess;
   }
+  if (words.front() == "--version") {
+    std::cout << "corvella " << CORVELLA_VERSION << "\n";
+    return kExitSuccess;
+  }
   const Command* command = FindCommand(words.front());
   if (command == nullptr) {
+    if (words.front().size() > 1 && words.front()[0] == '-') {
+      throw UsageError("unknown option '" + words.front() + "'");
+    }
     throw UsageError("unknown command '" + words.front() + "'");
   }
   return command->run(std::vector<std::string>(words.begin() + 1, words.end()));
@@ -64,6 +73,8 @@ int Run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The library's messages are not data: stderr, as every other message of the program.
+  SetPDFErrorOutput(stderr, "corvella: library: ", "\n");
   try {
     const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
     int status = Run(words);
@@ -74,10 +85,11 @@ int main(int argc, char** argv) {
     }
     return status;
   } catch (const UsageError& error) {
-    std::cerr << "corvella: " << error.what() << "\nTry 'corvella --help'.\n";
+    std::cerr << cli::kMessagePrefix << error.what() << "\n"
+              << cli::kMessagePrefix << "try 'corvella --help'\n";
     return kExitUsage;
   } catch (const std::exception& error) {
-    std::cerr << "corvella: " << error.what() << "\n";
+    std::cerr << cli::kMessagePrefix << error.what() << "\n";
     return kExitFailure;
   } catch (...) {
     std::cerr << "corvella: unexpected error\n";

@@ -1,8 +1,15 @@
 // Helpers shared by the subcommands.
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <iostream>
 
 #include "CodePage.h"
+#include "PackageCheck.h"
+#include "ProgramFolder.h"
+#include "UGeneral.h"
 #include "commands.h"
 
 namespace cli {
@@ -45,6 +52,42 @@ std::string DisplayText(const std::string& stored) {
     }
   }
   return out;
+}
+
+void Say(const std::string& message) { std::cerr << kMessagePrefix << message << "\n"; }
+
+void RejectArgument(const std::string& command, const std::string& word) {
+  if (word.size() > 1 && word[0] == '-')
+    throw UsageError(command + ": unknown option '" + word + "'");
+  throw UsageError(command + ": unexpected argument '" + word + "'");
+}
+
+namespace {
+
+bool HoldsPackage(const std::string& folder) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(VariablesFilePath(folder), error) ||
+         std::filesystem::is_regular_file(folder + kPDFFileName, error);
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  std::string folder = std::filesystem::current_path(error).string();
+  if (error || folder.empty()) return {};
+  return folder.back() == '/' ? folder : folder + "/";
+}
+
+}  // namespace
+
+std::string PackageFolder(const std::string& given) {
+  std::string folder = given;
+  if (folder.empty()) {
+    const std::string current = CurrentFolder();
+    folder = !current.empty() && HoldsPackage(current) ? current : ProgramFolder();
+  }
+  if (folder.back() != '/') folder += '/';
+  Say("package: " + DisplayText(folder));
+  return folder;
 }
 
 }  // namespace cli

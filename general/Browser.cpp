@@ -293,6 +293,64 @@ std::string UnescapeDesktopString(std::string_view value) {
   return out;
 }
 
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// An "env" assignment, NAME=VALUE with a non-empty name.
+bool IsAssignment(const std::string& word) {
+  const std::size_t equals = word.find('=');
+  return equals != std::string::npos && equals > 0 && word.find('/') > equals;
+}
+
+// Index of the word after env's options and assignments: the command it starts.
+std::size_t AfterEnv(const std::vector<std::string>& words, std::size_t at) {
+  ++at;
+  while (at < words.size()) {
+    const std::string& word = words[at];
+    if (word == "--") return at + 1;
+    if (word == "-u" || word == "-C" || word == "--unset" || word == "--chdir") {
+      at += 2;  // options that take the next word
+    } else if (word.size() > 1 && word[0] == '-') {
+      ++at;
+    } else if (IsAssignment(word)) {
+      ++at;
+    } else {
+      break;
+    }
+  }
+  return at;
+}
+
+// Index of the application id after "flatpak run" and its options (all written --name=value in
+// desktop entries).
+std::size_t AfterFlatpakRun(const std::vector<std::string>& words, std::size_t at) {
+  at += 2;
+  while (at < words.size() && words[at].size() > 1 && words[at][0] == '-') ++at;
+  return at;
+}
+
+// How many leading words of an Exec value make up the command that must be started, wrappers
+// followed: "env VAR=1 firefox %u" keeps "env VAR=1 firefox", "flatpak run --branch=stable
+// org.mozilla.firefox @@u %u @@" keeps everything up to the application id. The real program's
+// own options and the address placeholders are dropped. 0 when the wrapper names no command.
+std::size_t CommandWordCount(const std::vector<std::string>& words) {
+  constexpr int kMaxWrappers = 8;  // env env env ... is not a browser
+  std::size_t at = 0;
+  for (int depth = 0; depth < kMaxWrappers && at < words.size(); ++depth) {
+    const std::string program = BaseName(words[at]);
+    if (program == "env") {
+      at = AfterEnv(words, at);
+    } else if (program == "flatpak" && at + 1 < words.size() && words[at + 1] == "run") {
+      at = AfterFlatpakRun(words, at);
+    } else {
+      return at + 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 namespace browser_detail {
@@ -382,19 +440,19 @@ std::vector<std::string> SplitExecWords(const std::string& exec) {
 }  // namespace browser_detail
 
 std::vector<std::string> BrowserArgumentVector(const std::string& command, const std::string& url) {
-  std::string program;
+  std::vector<std::string> arguments;
   if (AsciiLowerCase(command).find(".exe") != std::string::npos) {
-    program = WindowsProgramPath(command);
+    arguments.push_back(WindowsProgramPath(command));
   } else {
-    const std::vector<std::string> words = browser_detail::SplitExecWords(command);
-    if (!words.empty()) {
-      program = words.front();
-    }
+    std::vector<std::string> words = browser_detail::SplitExecWords(command);
+    words.resize(CommandWordCount(words));
+    arguments = std::move(words);
   }
-  if (program.empty()) {
+  if (arguments.empty() || arguments.front().empty()) {
     return {};
   }
-  return {program, url};
+  arguments.push_back(url);
+  return arguments;
 }
 
 bool LaunchBrowserWith(const std::string& command, const std::string& url) {

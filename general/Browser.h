@@ -20,8 +20,10 @@ bool LaunchBrowserWith(const std::string& command, const std::string& url);
 // The argument vector a registered command and an address give; empty when the command names no
 // program. A Windows-style command (it holds ".exe") is lower-cased (ASCII), cut after the first
 // ".exe" and stripped of double quotes. Any other command starts the program named by its first
-// word (desktop-entry quoting understood), unchanged. Either way the address is the one argument;
-// options and placeholders such as %u are dropped.
+// word (desktop-entry quoting understood), unchanged; a wrapper ("env VAR=… program",
+// "flatpak run … APP-ID") is followed to the program it starts and kept with its own words.
+// Either way the address is the last argument; the program's options and placeholders such as %u
+// are dropped.
 std::vector<std::string> BrowserArgumentVector(const std::string& command, const std::string& url);
 
 // The command registered for opening web addresses, or "" when there is none. On Linux: $BROWSER

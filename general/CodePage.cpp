@@ -157,3 +157,17 @@ std::string SystemToUTF8(std::string_view text) {
   }
   return out;
 }
+
+std::string FileTextToUTF8(std::string_view text) { return SystemToUTF8(text); }
+
+std::u16string UTF8ToUTF16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  char32_t codePoint;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = DecodeUTF8At(text, pos, codePoint);
+    AppendUTF16(out, length == 0 ? kReplacementCharacter : codePoint);
+    pos += length == 0 ? 1 : length;
+  }
+  return out;
+}

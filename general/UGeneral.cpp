@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "CodePage.h"
 #include "FileBytes.h"
 
 namespace {
@@ -125,11 +126,16 @@ void TFormats::LoadAll(const std::string& path) {
   if (!bytes) {
     return;
   }
+  // The code page is decided once for the whole file (the text up to its first NUL, which is all
+  // that is read), so every field of one package is read alike.
+  std::string_view raw = *bytes;
+  raw = raw.substr(0, raw.find('\0'));
+  const std::string text = FileTextToUTF8(raw);
   // Records are built apart and appended at the end, so a failure half way leaves the list as it
   // was.
   std::vector<Entry> loaded;
   bool firstLine = true;
-  ForEachTextLine(*bytes, [&](std::string_view line) {
+  ForEachTextLine(text, [&](std::string_view line) {
     if (firstLine) {
       firstLine = false;  // the fingerprint
       return true;

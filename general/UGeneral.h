@@ -48,6 +48,8 @@ class TFormats {
   // path) leaves the list unchanged without error. A file that exists but can't be read throws
   // std::runtime_error naming the file and the problem; the list is then unchanged too, since
   // the file is read whole before the first record is made. Does not empty the list first.
+  // The records' texts are UTF-8: a file that is not valid UTF-8 is read as Windows-1252, the
+  // whole file alike.
   void LoadAll(const std::string& path);
 
   // Writes `firstLine` and then every record with all seven fields, so the file reads back to the

@@ -51,7 +51,25 @@ class SigpipeSuppressed {
   bool blocked_ = false;
 };
 
+struct ErrorOutput {
+  std::FILE* stream = stdout;
+  std::string prefix;
+  std::string lineEnd = "\r\n";
+};
+
+ErrorOutput& Output() {
+  static ErrorOutput output;
+  return output;
+}
+
 }  // namespace
+
+void SetPDFErrorOutput(std::FILE* stream, const char* prefix, const char* lineEnd) {
+  ErrorOutput& output = Output();
+  output.stream = stream != nullptr ? stream : stdout;
+  output.prefix = prefix != nullptr ? prefix : "";
+  output.lineEnd = lineEnd != nullptr ? lineEnd : "\r\n";
+}
 
 int32_t PDF_CALL OnPDFError(const void* /*data*/, int32_t /*code*/, const char* message,
                             int32_t type) {
@@ -59,15 +77,16 @@ int32_t PDF_CALL OnPDFError(const void* /*data*/, int32_t /*code*/, const char* 
     return 0;
   }
   try {
-    std::string line = message != nullptr ? message : "";
-    line += "\r\n";
+    const ErrorOutput& output = Output();
+    std::string line = output.prefix + (message != nullptr ? message : "") + output.lineEnd;
     const int savedErrno = errno;
     {
       const SigpipeSuppressed guard;
-      if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size()) {
-        std::fflush(stdout);
+      std::FILE* out = output.stream;
+      if (std::fwrite(line.data(), 1, line.size(), out) == line.size()) {
+        std::fflush(out);
       }
-      std::clearerr(stdout);
+      std::clearerr(out);
     }
     errno = savedErrno;
   } catch (...) {

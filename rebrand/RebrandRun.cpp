@@ -47,21 +47,33 @@ struct RunResources {
   ~RunResources() { Destroy(); }
 };
 
-void ReplaceVariable(TPDF& pdf, CPDFEditText& engine, const TFormat& record) {
-  // A page that can't be opened or a link that can't be changed would leave its variable in
-  // the output; saving it as if rebranded would report a failure as success.
-  if (pdf.EditPage(StrToInt(record.Page)) == 0) {
-    throw std::runtime_error(WithLibraryReason("Cannot open page " + record.Page));
+std::string LibraryReasonOr(const std::string& fallback) {
+  const std::string& reason = LastLibraryErrorText();
+  return reason.empty() ? fallback : reason;
+}
+
+// Applies one record. A page the document lacks or a link that can't be changed leaves that
+// record out, described in `notApplied`; the run goes on with the others.
+void ReplaceVariable(TPDF& pdf, CPDFEditText& engine, const TFormat& record,
+                     std::vector<NotAppliedRecord>& notApplied) {
+  const int32_t page = StrToInt(record.Page);
+  const bool link = !IsTextKind(record.Kind);
+  const int32_t handle = link ? StrToInt(record.LinkHandle) : 0;
+  LastLibraryErrorText().clear();
+  if (pdf.EditPage(page) == 0) {
+    notApplied.push_back({record.Page, record.VariableName,
+                          LibraryReasonOr("page " + record.Page + " can't be opened")});
+    return;
   }
-  if (IsTextKind(record.Kind)) {
-    if (engine.FindAll(SystemToUTF16(record.TaggedText)) > 0) {
-      engine.ReplaceAll(SystemToUTF16(record.Value));
+  if (!link) {
+    if (engine.FindAll(UTF8ToUTF16(record.TaggedText)) > 0) {
+      engine.ReplaceAll(UTF8ToUTF16(record.Value));
     }
   } else {
     const std::string target = SubstituteText(record.TaggedText, record.Value, record.VariableName);
-    if (pdf.ChangeLinkAnnot(StrToInt(record.LinkHandle), SystemToUTF8(target)) < 0) {
-      throw std::runtime_error(WithLibraryReason("Cannot change link " + record.LinkHandle +
-                                                 " on page " + record.Page));
+    if (pdf.ChangeLinkAnnot(handle, target) < 0) {
+      notApplied.push_back({record.Page, record.VariableName,
+                            LibraryReasonOr("link " + record.LinkHandle + " can't be changed")});
     }
   }
   pdf.EndPage();
@@ -132,7 +144,8 @@ void RecordsFromRows(const std::vector<TListRow>& rows, const std::vector<TListR
   }
 }
 
-bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& observer) {
+RunResult RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& observer) {
+  RunResult result;
   RunResources run;
   LastLibraryErrorText().clear();
   try {
@@ -149,7 +162,7 @@ bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& ob
       run.Destroy();
       observer.SetStatus(
           WithLibraryReason("Cannot open the rebrandable PDF \"" + options.PDFFileName + "\""));
-      return false;
+      return result;
     }
     pdf.ImportPDFFile(1, 1.0, 1.0);
     pdf.CloseImportFile();
@@ -161,7 +174,7 @@ bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& ob
       observer.SetGaugeValue(static_cast<int>(i) + 1);
       const TFormat& record = formats.Objects(i);
       if (record.Enabled) {
-        ReplaceVariable(pdf, *run.engine, record);
+        ReplaceVariable(pdf, *run.engine, record, result.NotApplied);
       }
     }
 
@@ -171,7 +184,7 @@ bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& ob
       if (pdf.OpenOutputFile(outputPath) == 0) {
         run.Destroy();
         observer.SetStatus("Cannot write the output file \"" + outputPath + "\"");
-        return false;
+        return result;
       }
       pdf.SetOnErrorProc(nullptr, &RecordingErrorProc);
     }
@@ -182,8 +195,9 @@ bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& ob
       ShowFinished(observer);
       observer.SetStatus(WithLibraryReason("Cannot write the output file \"" + outputPath + "\""));
       observer.ServeMessages();
-      return false;
+      return result;
     }
+    result.Saved = true;
   } catch (const std::exception& failure) {
     if (std::string(failure.what()) != kEngineFailure) {
       observer.SetStatus(failure.what());
@@ -191,17 +205,34 @@ bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& ob
     run.Destroy();
     ShowFinished(observer);
     observer.ServeMessages();
-    return false;
+    result = RunResult{};
+    return result;
   }
   run.Destroy();
-  if (!TPDF::LastDestructionError().empty()) {
-    observer.SetStatus(TPDF::LastDestructionError());
-    return false;
-  }
+  result.UnloadProblem = TPDF::LastDestructionError();
   ShowFinished(observer);
-  observer.SetStatus(kStatusSaved);
+  std::string status = result.NotApplied.empty()
+                           ? std::string(kStatusSaved)
+                           : SavedWithRecordsNotAppliedStatus(result.NotApplied);
+  // The file is written and complete whatever unloading the library met; say both.
+  if (!result.UnloadProblem.empty())
+    status += " (unloading the PDF library: " + result.UnloadProblem + ")";
+  observer.SetStatus(status);
   observer.ServeMessages();
-  return true;
+  return result;
+}
+
+std::string SavedWithRecordsNotAppliedStatus(const std::vector<NotAppliedRecord>& notApplied) {
+  constexpr size_t kNamedInStatus = 3;
+  const size_t count = notApplied.size();
+  std::string status = "Rebranded PDF saved, but " + std::to_string(count) +
+                       (count == 1 ? " record was" : " records were") + " not applied: ";
+  for (size_t i = 0; i < count && i < kNamedInStatus; ++i) {
+    if (i > 0) status += ", ";
+    status += "page " + notApplied[i].Page + " (" + notApplied[i].VariableName + ")";
+  }
+  if (count > kNamedInStatus) status += " and " + std::to_string(count - kNamedInStatus) + " more";
+  return status;
 }
 
 std::string SubstituteText(const std::string& source, const std::string& newText,

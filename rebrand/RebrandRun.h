@@ -60,10 +60,33 @@ inline constexpr const char* kStatusSaved = "Rebranded PDF saved!";
 void RecordsFromRows(const std::vector<TListRow>& rows, const std::vector<TListRow>* distinctRows,
                      TFormats& formats, RunObserver& observer);
 
-// Runs the rebranding of `formats`. True when the output file was written. Failures show in
-// the status text (a failed library call, "-1", leaves the status as it was); the output file
-// is replaced only by a complete new one, so a failed run leaves an existing file as it was.
-bool RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& observer);
+// A record the run could not apply (its page is missing, or its link can't be changed); the
+// rest of the document is rebranded and saved without it.
+struct NotAppliedRecord {
+  std::string Page;
+  std::string VariableName;
+  std::string Reason;  // the library's message
+};
+
+struct RunResult {
+  bool Saved = false;  // the output file was written, complete
+  std::vector<NotAppliedRecord> NotApplied;
+  // The library couldn't be unloaded after the output file was written; the file is sound.
+  std::string UnloadProblem;
+
+  explicit operator bool() const { return Saved; }
+  bool SavedWholly() const { return Saved && NotApplied.empty(); }
+};
+
+// Runs the rebranding of `formats`. Failures show in the status text (a failed library call,
+// "-1", leaves the status as it was); the output file is replaced only by a complete new one,
+// so a failed run leaves an existing file as it was. Records that can't be applied don't stop
+// the run: the file is saved with every other one, and the status says which were left out.
+RunResult RunRebranding(const RunOptions& options, TFormats& formats, RunObserver& observer);
+
+// The status text of a run that saved its file but could not apply `notApplied` (not empty):
+// how many, and the first few as "page P (NAME)".
+std::string SavedWithRecordsNotAppliedStatus(const std::vector<NotAppliedRecord>& notApplied);
 
 // `source` with every occurrence of `oldText` replaced by `newText`, left to right, without
 // overlaps; an empty `oldText` leaves `source` unchanged.

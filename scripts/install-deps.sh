@@ -18,7 +18,7 @@ packages=(
   qt6-base-dev
   # tests: unit tests and independent judges of PDF output
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
-  # tests under other locales: localedef and the locale sources it compiles
+  # tests under comma-decimal and Turkish locales: localedef and the locale sources it compiles
   locales
   # the outside judge of rebranded PDFs (scripts/check-rebrand.py) and the compose tests
   python3

@@ -1,8 +1,6 @@
 #include "content/lexer.h"
 
-#include <charconv>
-#include <cmath>
-#include <system_error>
+#include "base/number_format.h"
 
 namespace pdfcore::content {
 
@@ -18,41 +16,6 @@ int HexValue(unsigned char c) {
 bool IsOctal(unsigned char c) { return c >= '0' && c <= '7'; }
 
 }  // namespace
-
-bool ParsePdfNumber(std::string_view text, double& value) {
-  size_t i = 0;
-  bool negative = false;
-  // Producers sometimes write doubled signs ("--5"); readers take the last one.
-  while (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-' ? !negative : negative;
-    ++i;
-  }
-  bool digits = false;
-  bool point = false;
-  const size_t start = i;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      digits = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  if (!digits) return false;
-  // Exact decimal conversion, so colour components come back as written.
-  double result = 0;
-  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), result,
-                                      std::chars_format::fixed);
-  if (error != std::errc() || end != text.data() + text.size()) {
-    if (error != std::errc::result_out_of_range) return false;
-    result = 0;  // digits beyond what a double holds
-  }
-  if (!std::isfinite(result)) return false;
-  value = negative ? -result : result;
-  return true;
-}
 
 void Lexer::SkipWhiteAndComments() {
   while (pos_ < data_.size()) {

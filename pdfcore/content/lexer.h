@@ -70,7 +70,4 @@ class Lexer {
   size_t pos_ = 0;
 };
 
-// Parses a PDF number ("12", "-3.5", ".5", "4."); false for anything else.
-bool ParsePdfNumber(std::string_view text, double& value);
-
 }  // namespace pdfcore::content

@@ -12,6 +12,8 @@
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include "base/number_format.h"
+
 namespace pdfcore::content {
 
 namespace {
@@ -48,29 +50,8 @@ float ToFloat(double value) {
       std::clamp(value, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
 }
 
-// A number as PDF writes it: no exponent, at most `decimals` decimals, trailing zeros dropped,
-// whatever the locale.
-std::string FormatFixed(double value, int decimals) {
-  if (!std::isfinite(value)) return "0";
-  value = std::clamp(value, -1e12, 1e12);
-  char buffer[64];
-  auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  if (error != std::errc()) return "0";
-  std::string text(buffer, end);
-  if (text.find('.') != std::string::npos) {
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-  }
-  if (text == "-0" || text.empty()) text = "0";
-  return text;
-}
-
-// A TJ number of a removal.
-std::string FormatNumber(double value) { return FormatFixed(value, 4); }
-
 // Positions and sizes of written text: enough digits for any page size and scale.
-std::string Num(double value) { return FormatFixed(value, 6); }
+std::string Num(double value) { return FormatNumber(value, kOperandDecimals); }
 
 std::string MatrixOperands(const Matrix& m) {
   return Num(m.a) + " " + Num(m.b) + " " + Num(m.c) + " " + Num(m.d) + " " + Num(m.e) + " " +
@@ -416,7 +397,7 @@ std::string TextContent::Removal(const TextShow& show, size_t fromPiece, bool ke
   // The removed text becomes a TJ number that moves the pen by the same amount.
   std::string shift;
   if (keepPlace && displacement != 0 && scale != 0) {
-    shift = FormatNumber(-displacement * 1000 / scale);
+    shift = FormatNumber(-displacement * 1000 / scale, 4);
   }
 
   if (show.kind == ShowKind::kShowArray) {

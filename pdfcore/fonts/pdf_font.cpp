@@ -10,6 +10,7 @@
 
 #include <qpdf/Pipeline.hh>
 
+#include "base/number_format.h"
 #include "fonts/cmap_parser.h"
 #include "fonts/encodings.h"
 #include "fonts/font_program.h"
@@ -79,12 +80,7 @@ std::string NameOf(QPDFObjectHandle object) {
   return name.empty() ? name : name.substr(1);
 }
 
-std::optional<double> NumberOf(QPDFObjectHandle object) {
-  if (!object.isNumber()) return std::nullopt;
-  double value = object.getNumericValue();
-  if (!std::isfinite(value)) return std::nullopt;
-  return value;
-}
+std::optional<double> NumberOf(QPDFObjectHandle object) { return NumberValue(object); }
 
 QPDFObjectHandle Key(QPDFObjectHandle dict, const char* key) {
   if (!dict.isDictionary()) return QPDFObjectHandle::newNull();

@@ -1,8 +1,5 @@
 #include "textout/resources.h"
 
-#include <charconv>
-#include <cmath>
-
 namespace pdfcore {
 namespace {
 
@@ -61,21 +58,6 @@ std::string ResourceName(QPDFObjectHandle resources, const std::string& category
       return name;
     }
   }
-}
-
-std::string FormatNumber(double value) {
-  if (!std::isfinite(value)) return "0";
-  char buffer[64];
-  auto [end, error] =
-      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 6);
-  if (error != std::errc()) return "0";
-  std::string text(buffer, end);
-  if (text.find('.') != std::string::npos) {
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-  }
-  if (text == "-0") text = "0";
-  return text;
 }
 
 }  // namespace pdfcore

@@ -17,8 +17,4 @@ QPDFObjectHandle EditableResources(QPDFObjectHandle owner);
 std::string ResourceName(QPDFObjectHandle resources, const std::string& category,
                          QPDFObjectHandle object, std::string_view prefix);
 
-// The number as a content-stream operand: plain decimal, at most 6 decimals, no exponent,
-// independent of the process locale; 0 for values that aren't finite.
-std::string FormatNumber(double value);
-
 }  // namespace pdfcore

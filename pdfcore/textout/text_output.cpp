@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/number_format.h"
 #include "textout/resources.h"
 
 namespace pdfcore {

@@ -168,6 +168,7 @@ class FMainTest : public QObject {
   void saveThroughTheDialog();
   void cancelledSaveChangesNothing();
   void valuesOfDistinctListReachEveryOccurrence();
+  void windows1252PackageIsReadAsOneCodePage();
   void statusAfterFailedLibraryCall();
   void statusAfterFailure_data();
   void statusAfterFailure();
@@ -646,6 +647,28 @@ void FMainTest::valuesOfDistinctListReachEveryOccurrence() {
   QCOMPARE(formats.Objects(3).Value, std::string("ALICE"));
   // The link's target has its variable name replaced by the value.
   QVERIFY(fake.Log().find("pdfChangeLinkAnnot 3 \"http://x.test/?u=   \"") != std::string::npos);
+}
+
+// A package made on Windows: its file is Windows-1252 as a whole, so a value typed in the window
+// (UTF-8) joins the link's old target into one well-formed UTF-8 address.
+void FMainTest::windows1252PackageIsReadAsOneCodePage() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package("1^http://x.test/caf\xE9/ID^Jos\xE9^Link^2^3^ID\r\n");
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  TVariableList* list = w.List("lvwLinks2");  // the duplicates switch is ticked at start
+  QCOMPARE(list->topLevelItem(0)->text(0), QString::fromUtf8("http://x.test/caf\xC3\xA9/ID"));
+  QCOMPARE(list->topLevelItem(0)->text(1), QString::fromUtf8("Jos\xC3\xA9"));
+  list->SetCustomValue(0, QString::fromUtf8("Ren\xC3\xA9"
+                                            "e"));
+  w.frm.RebrandToFile(package.Path("out.pdf").toStdString());
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  const std::string log = fake.Log();
+  QVERIFY2(log.find("pdfChangeLinkAnnot 3 \"http://x.test/caf\xC3\xA9/Ren\xC3\xA9"
+                    "e\"") != std::string::npos,
+           log.c_str());
 }
 
 void FMainTest::statusAfterFailedLibraryCall() {

@@ -24,7 +24,9 @@ struct Outcome {
   std::string err;
 };
 
-inline Outcome RunCorvella(const std::vector<std::string>& arguments) {
+// Runs corvella with `arguments`; in `folder` when it is given, else in the test's own folder.
+inline Outcome RunCorvella(const std::vector<std::string>& arguments,
+                           const std::string& folder = "") {
   TempDir capture;
   const std::string outPath = capture.File("out"), errPath = capture.File("err");
   posix_spawn_file_actions_t actions;
@@ -34,6 +36,7 @@ inline Outcome RunCorvella(const std::vector<std::string>& arguments) {
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<std::string> words = {CORVELLA_EXE};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;

@@ -1,5 +1,6 @@
 // `corvella list` run as a process on temporary packages.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ TEST_F(ListTest, PrintsEveryOccurrenceThenTheDistinctVariables) {
       "1^[[author]]^Jane^Text^2^0^[[author]]\r\n");
   const Outcome outcome = List();
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.err, "corvella: package: " + dir_.Folder() + "\n") << "nothing but the package";
   EXPECT_EQ(outcome.out,
             "Occurrences: 3\n"
             "Enabled\tTagged text\tDefault value\tType\tPage\tLink handle\tVariable name\n"
@@ -60,23 +61,24 @@ TEST_F(ListTest, Windows1252TextIsPrintedAsUtf8AndControlsAreEscaped) {
 }
 
 TEST_F(ListTest, PackageCheckFailuresGoToStderrWithStatus2) {
+  const std::string package = "corvella: package: " + dir_.Folder() + "\ncorvella: ";
   Outcome outcome = List();
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err,
-            "Your variables configuration file don't exists. Please reinstall again!\n");
+            package + "Your variables configuration file don't exists. Please reinstall again!\n");
 
   WriteFile(dir_.File("variables.dat"), FingerprintOf(kPdf) + "\r\n");
   outcome = List();
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "Your rebrandable pdf don't exists. Please reinstall again!\n");
+  EXPECT_EQ(outcome.err, package + "Your rebrandable pdf don't exists. Please reinstall again!\n");
 
   WriteFile(dir_.File("file.dat"), kPdf + "tampered");
   outcome = List();
   EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err,
-            "You are attempting to rebrand another file. You can only rebrand a unique rebrandable "
-            "pdf!\n");
+  EXPECT_EQ(outcome.err, package +
+                             "You are attempting to rebrand another file. You can only rebrand a "
+                             "unique rebrandable pdf!\n");
 }
 
 TEST_F(ListTest, VariablesFileWithoutALineIsAnUnexpectedErrorNamingIt) {
@@ -99,10 +101,30 @@ TEST_F(ListTest, JunkVariablesFileListsWithoutCrashing) {
 }
 
 TEST(ListDefaultPackageTest, WithoutAnOptionListsThePackageInTheProgramFolder) {
-  // The build puts the sample package beside the program.
+  // The build puts the sample package beside the program; the test's folder holds none.
   const Outcome outcome = RunCorvella({"list"});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.out.find("Occurrences: "), std::string::npos);
+  const std::string programFolder =
+      std::string(CORVELLA_EXE).substr(0, std::string(CORVELLA_EXE).rfind('/') + 1);
+  EXPECT_NE(outcome.err.find("corvella: package: " + programFolder + "\n"), std::string::npos)
+      << outcome.err;
+}
+
+TEST_F(ListTest, WithoutAnOptionThePackageInTheCurrentFolderIsUsed) {
+  WritePackage("1^[[HERE]]^x^Text^1^0^HERE\r\n");
+  const Outcome outcome = RunCorvella({"list"}, dir_.Folder());
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_NE(outcome.out.find("[[HERE]]"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.err.find("corvella: package: " + dir_.Folder() + "\n"), std::string::npos)
+      << outcome.err;
+
+  // Half a package is still the one meant: its check says what is missing.
+  std::filesystem::remove(dir_.File("variables.dat"));
+  const Outcome half = RunCorvella({"list"}, dir_.Folder());
+  EXPECT_EQ(half.status, 2);
+  EXPECT_NE(half.err.find("Your variables configuration file don't exists"), std::string::npos)
+      << half.err;
 }
 
 struct UsageCase {
@@ -132,7 +154,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"UnknownCommand", {"frobnicate"}, 2, "unknown command 'frobnicate'"},
         UsageCase{"PackageWithoutValue", {"list", "--package"}, 2, "needs a value"},
         UsageCase{"EmptyPackage", {"list", "--package="}, 2, "needs a folder"},
-        UsageCase{"ExtraArgument", {"list", "extra"}, 2, "unexpected argument 'extra'"}),
+        UsageCase{"ExtraArgument", {"list", "extra"}, 2, "unexpected argument 'extra'"},
+        UsageCase{"Version", {"--version"}, 0, "corvella " CORVELLA_VERSION "\n"},
+        UsageCase{"UnknownTopLevelOption", {"--frob"}, 2, "corvella: unknown option '--frob'"},
+        UsageCase{"ListUnknownOption", {"list", "--frob"}, 2, "unknown option '--frob'"},
+        UsageCase{"RebrandUnknownOption",
+                  {"rebrand", "--output", "x.pdf", "--frob"},
+                  2,
+                  "unknown option '--frob'"},
+        UsageCase{"UsageErrorsEndWithAPrefixedHint",
+                  {"list", "--frob"},
+                  2,
+                  "\ncorvella: try 'corvella --help'\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFormats formats;
   FillPackage(formats);
   QuietObserver observer;
-  const bool saved = RunRebranding(options, formats, observer);
+  const bool saved = RunRebranding(options, formats, observer).Saved;
   if (!saved && ReadAll(options.OutputFileName) != previous) std::abort();
   return 0;
 }

@@ -57,8 +57,24 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"LinuxQuotedProgram",
                     "\"/opt/My Browser/browse\" %f",
                     {"/opt/My Browser/browse", "URL"}},
-        CommandCase{
-            "LinuxQuotedEscapes", "\"/opt/a\\\"b/browse\" %u", {"/opt/a\"b/browse", "URL"}}),
+        CommandCase{"LinuxQuotedEscapes", "\"/opt/a\\\"b/browse\" %u", {"/opt/a\"b/browse", "URL"}},
+        // Wrappers are followed to the program they start and kept with their own words.
+        CommandCase{"EnvWithAssignments",
+                    "env MOZ_ENABLE_WAYLAND=1 GDK_BACKEND=x11 firefox --new-window %u",
+                    {"env", "MOZ_ENABLE_WAYLAND=1", "GDK_BACKEND=x11", "firefox", "URL"}},
+        CommandCase{"EnvWithOptions",
+                    "/usr/bin/env -u DISPLAY -i A=b -- /opt/b/browse %U",
+                    {"/usr/bin/env", "-u", "DISPLAY", "-i", "A=b", "--", "/opt/b/browse", "URL"}},
+        CommandCase{"FlatpakRun",
+                    "/usr/bin/flatpak run --branch=stable --arch=x86_64 --command=firefox "
+                    "--file-forwarding org.mozilla.firefox @@u %u @@",
+                    {"/usr/bin/flatpak", "run", "--branch=stable", "--arch=x86_64",
+                     "--command=firefox", "--file-forwarding", "org.mozilla.firefox", "URL"}},
+        CommandCase{"EnvAroundFlatpak",
+                    "env X=1 flatpak run org.chromium.Chromium %U",
+                    {"env", "X=1", "flatpak", "run", "org.chromium.Chromium", "URL"}},
+        CommandCase{"EnvWithoutACommand", "env A=1", {}},
+        CommandCase{"FlatpakWithoutAnApplication", "flatpak run --branch=stable", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BrowserArgumentsTest, AddressIsOneArgumentWhateverItHolds) {
@@ -173,6 +189,26 @@ TEST(LaunchBrowserTest, StartsTheProgramWithTheAddressAsDataAndWithoutAShell) {
   EXPECT_NE(::access(dir.File("PWNED2").c_str(), F_OK), 0);
   EXPECT_NE(::access(dir.File("PWNED3").c_str(), F_OK), 0);
   ASSERT_EQ(::chdir("/"), 0);
+}
+
+// Desktop entries that wrap the browser: the wrapper must be started with the browser behind it,
+// not the wrapper alone with the address.
+TEST(LaunchBrowserTest, WrappedCommandsStartTheWrapperWithTheProgramAndTheAddress) {
+  TempDir dir;
+  const FakeBrowser browser(dir.Folder());
+  EXPECT_TRUE(
+      LaunchBrowserWith("env CORVELLA_TEST=1 \"" + browser.Path() + "\" --new %u", kHostileUrl));
+  EXPECT_EQ(browser.WaitForArguments(), Words{kHostileUrl});
+
+  // A stand-in flatpak records what it was asked to run.
+  TempDir other;
+  const FakeBrowser flatpak(other.Folder());
+  const std::string flatpakPath = other.File("flatpak");
+  ASSERT_EQ(::rename(flatpak.Path().c_str(), flatpakPath.c_str()), 0);
+  EXPECT_TRUE(LaunchBrowserWith(flatpakPath + " run --branch=stable org.example.Browser @@u %u @@",
+                                kHostileUrl));
+  EXPECT_EQ(flatpak.WaitForArguments(),
+            (Words{"run", "--branch=stable", "org.example.Browser", kHostileUrl}));
 }
 
 TEST(LaunchBrowserTest, WindowsFormStartsTheLowerCasedProgram) {

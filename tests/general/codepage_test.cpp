@@ -72,6 +72,16 @@ TEST(CodePageTest, VariablesFilesInBothEncodingsGiveTheSameText) {
   EXPECT_EQ(SystemToUTF16(cp1252.Objects(0).TaggedText), u"Caf\u00E9");
   EXPECT_EQ(SystemToUTF16(cp1252.Objects(0).Value), SystemToUTF16(utf8.Objects(0).Value));
   EXPECT_EQ(SystemToUTF8(cp1252.Objects(0).Value), utf8.Objects(0).Value);
+  // Read once as a whole: the records hold the same UTF-8 bytes.
+  EXPECT_EQ(cp1252.Objects(0).TaggedText, utf8.Objects(0).TaggedText);
+  EXPECT_EQ(cp1252.Objects(0).VariableName, utf8.Objects(0).VariableName);
+}
+
+TEST(CodePageTest, Utf8InsideTheProgramConvertsWithoutGuessing) {
+  EXPECT_EQ(UTF8ToUTF16("Caf\xC3\xA9 \xF0\x9F\x98\x80"), u"Caf\u00E9 \U0001F600");
+  // Stray bytes are not re-read as Windows-1252: that was decided for the file already.
+  EXPECT_EQ(UTF8ToUTF16("a\xE9z\xC3"), u"a\uFFFDz\uFFFD");
+  EXPECT_EQ(FileTextToUTF8("\xC3\xA9 \xE9"), "\xC3\x83\xC2\xA9 \xC3\xA9");
 }
 
 }  // namespace

@@ -150,9 +150,15 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"FirstLineIsNeverARecordEvenWhenItLooksLikeOne",
                  "1^[[X]]^x^Text^1^0^X\r\n1^[[A]]^Ann^Text^1^0^A\r\n",
                  {kAuthor}},
-        LoadCase{"BytesAreKeptAsTheyStand",
-                 kFingerprint + "\r\n1^Caf\xe9^\xc3\xa9t\xe9^Text^1^0^\xff\r\n",
-                 {{true, "Caf\xe9", "\xc3\xa9t\xe9", "Text", "1", "0", "\xff"}}}),
+        LoadCase{"Utf8FileIsKeptAsItStands",
+                 kFingerprint + "\r\n1^Caf\xc3\xa9^\xe2\x82\xac 5^Text^1^0^Jos\xc3\xa9\r\n",
+                 {{true, "Caf\xc3\xa9", "\xe2\x82\xac 5", "Text", "1", "0", "Jos\xc3\xa9"}}},
+        // One byte that is not UTF-8 makes the whole file Windows-1252, the fields that happen
+        // to be valid UTF-8 ("\xc3\xa9" here, on another line) included.
+        LoadCase{"Windows1252FileIsReadAsOneCodePage",
+                 kFingerprint + "\r\n1^Caf\xe9^\x80 5^Text^1^0^\xff\r\n1^\xc3\xa9^^Text^1^0^N\r\n",
+                 {{true, "Caf\xc3\xa9", "\xe2\x82\xac 5", "Text", "1", "0", "\xc3\xbf"},
+                  {true, "\xc3\x83\xc2\xa9", "", "Text", "1", "0", "N"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- list behaviour ----------------------------------------------------------------------------

@@ -6,12 +6,16 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "../locale_support.h"
 #include "RebrandRun.h"
 #include "integration_support.h"
 
@@ -276,5 +280,45 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<SelfCase>& info) {
       return fs::path(info.param.Fixture).stem().string();
     });
+
+}  // namespace
+
+namespace {
+
+// The file with its /ID made fixed and every stream and object written out plainly, so two
+// outputs compare by what they hold.
+std::string Normalized(const fs::path& pdf, const fs::path& work) {
+  const fs::path plain = work / (pdf.stem().string() + ".qdf");
+  const integration::CommandResult result = integration::RunProgram(
+      {"qpdf", "--qdf", "--static-id", "--object-streams=disable", pdf.string(), plain.string()});
+  EXPECT_EQ(result.ExitCode, 0) << result.Output;
+  std::ifstream in(plain, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The window runs under the user's locale. A whole run there (removal, written text, fonts read
+// and embedded) must write what it writes under C, byte for byte once the file's /ID is fixed.
+TEST(RebrandUnderLocale, CommaDecimalAndTurkishLocalesWriteTheSameFile) {
+  TempDir work;
+  const std::vector<TagValue> records = {{1, "[[PHONE]]", "555 0100,5"},
+                                         {1, "[[SPACED]]", "Wide value here"},
+                                         {1, "[[GAP]]", "Gapless"}};
+  const fs::path underC = work.Path() / "c.pdf";
+  Rebrand(FixturePath(kOperators), records, underC);
+  const std::string expected = Normalized(underC, work.Path());
+  ASSERT_FALSE(expected.empty());
+  for (const std::string& name : test_locale::Unusual()) {
+    SCOPED_TRACE(name);
+    test_locale::Scoped locale(name);
+    if (!locale.Active()) {
+      std::cout << "[ SKIPPED ] locale " << name << " can't be made here\n";
+      continue;
+    }
+    const fs::path output = work.Path() / (name + ".pdf");
+    Rebrand(FixturePath(kOperators), records, output);
+    ExpectStructurallySound(output);
+    EXPECT_EQ(Normalized(output, work.Path()) == expected, true) << "differs from the C locale";
+  }
+}
 
 }  // namespace

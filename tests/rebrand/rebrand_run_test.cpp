@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -60,13 +63,15 @@ class RunTest : public ::testing::Test {
 
   bool Run(const std::vector<TListRow>& rows, const std::vector<TListRow>* distinct = nullptr) {
     RecordsFromRows(rows, distinct, formats, observer);
-    return RunRebranding(options, formats, observer);
+    result = RunRebranding(options, formats, observer);
+    return result.Saved;
   }
 
   fakepdf::FakeControl fake;
   RunOptions options;
   TFormats formats;
   RecordingObserver observer;
+  RunResult result;
 };
 
 TEST_F(RunTest, CallsTheLibraryInOrderForTextAndLinkVariables) {
@@ -166,16 +171,62 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"OutputFails",
                                   {},
                                   "pdfOpenOutputFileA",
-                                  "Cannot write the output file \"/out/rebranded.pdf\""},
-                      FailureCase{"PageCannotBeOpened",
-                                  {Row("[[x]]", "v", "Text", "9", "", "x")},
-                                  "pdfEditPage",
-                                  "Cannot open page 9"},
-                      FailureCase{"LinkCannotBeChanged",
-                                  {Row("http://a", "v", "Link", "1", "99", "a")},
-                                  "pdfChangeLinkAnnot",
-                                  "Cannot change link 99 on page 1"}),
+                                  "Cannot write the output file \"/out/rebranded.pdf\""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// One stale record (a page the PDF lacks, a link that can't be changed) must not block the
+// package: everything else is applied and saved, and the status names what was left out.
+TEST_F(RunTest, RecordsThatCantBeAppliedAreLeftOutAndNamed) {
+  ScriptTag();
+  fake.fail_after("pdfChangeLinkAnnot", 1);
+  ASSERT_TRUE(Run({Row("[[x]]", "v", "Text", "0", "", "Gone"),
+                   Row("http://a/ID", "me", "Link", "1", "0", "ID"),
+                   Row("http://b/ID", "me", "Link", "2", "7", "Stale"),
+                   Row("[[x]]", "v", "Text", "1", "", "x")}));
+  EXPECT_FALSE(result.SavedWholly());
+  ASSERT_EQ(result.NotApplied.size(), 2u);
+  EXPECT_EQ(result.NotApplied[0].Page, "0");
+  EXPECT_EQ(result.NotApplied[0].VariableName, "Gone");
+  EXPECT_EQ(result.NotApplied[1].Page, "2");
+  EXPECT_EQ(result.NotApplied[1].VariableName, "Stale");
+  EXPECT_EQ(observer.Status(),
+            "Rebranded PDF saved, but 2 records were not applied: page 0 (Gone), page 2 (Stale)");
+  EXPECT_EQ(fake.call_count("pdfChangeLinkAnnot"), 2);
+  EXPECT_EQ(fake.call_count("pdfEndPage"), 3) << "every page opened is closed";
+  EXPECT_EQ(fake.write_count(), 1) << "the good text record is applied";
+  EXPECT_EQ(fake.call_count("pdfCloseFile"), 1);
+  EXPECT_EQ(observer.gaugeValue, 100);
+}
+
+TEST_F(RunTest, StatusCountsRecordsNotAppliedBeyondTheFirstFew) {
+  std::vector<NotAppliedRecord> five(5, NotAppliedRecord{"4", "Name", "why"});
+  EXPECT_EQ(SavedWithRecordsNotAppliedStatus(five),
+            "Rebranded PDF saved, but 5 records were not applied: page 4 (Name), page 4 (Name), "
+            "page 4 (Name) and 2 more");
+  EXPECT_EQ(SavedWithRecordsNotAppliedStatus({five[0]}),
+            "Rebranded PDF saved, but 1 record was not applied: page 4 (Name)");
+}
+
+// The file is complete once the library has written it; a library that then can't be unloaded
+// must not turn that into a reported failure.
+TEST_F(RunTest, UnloadFailureAfterTheWriteStillReportsTheSavedFile) {
+  // A private copy of the fake: the instance it can't delete keeps that copy loaded, not the
+  // library the other tests use.
+  const std::filesystem::path copy = std::filesystem::temp_directory_path() /
+                                     ("libcorvella_unload_" + std::to_string(getpid()) + ".so");
+  std::filesystem::copy_file(FAKEPDF_PATH, copy, std::filesystem::copy_options::overwrite_existing);
+  {
+    fakepdf::FakeControl copied(copy.string());
+    copied.fail("pdfDeletePDF");
+    options.LibraryName = copy.string();
+    ASSERT_TRUE(Run({}));
+    EXPECT_EQ(copied.call_count("pdfCloseFile"), 1);
+  }
+  std::filesystem::remove(copy);
+  EXPECT_FALSE(result.UnloadProblem.empty());
+  EXPECT_EQ(observer.Status().rfind(kStatusSaved, 0), 0u) << observer.Status();
+  EXPECT_NE(observer.Status().find(result.UnloadProblem), std::string::npos) << observer.Status();
+}
 
 TEST_F(RunTest, MissingLibraryShowsTheBindingMessage) {
   options.LibraryName = "/nonexistent/libdynapdf.so";
