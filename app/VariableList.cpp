@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -21,6 +22,9 @@ constexpr int kFirstSubItemColumn = 1;  // sub-items 0 to 3 are columns 1 to 4
 QString ToDisplay(const std::string& text) { return QString::fromStdString(SystemToUTF8(text)); }
 
 std::string FromDisplay(const QString& text) { return text.toStdString(); }
+
+// A strong blue that stands out on the grey selection and on the light yellow alike.
+QColor CurrentCellColour() { return QColor(0x1A, 0x5F, 0xB4); }
 
 // Rows sort by the bytes of their texts, letter case included, as the rest of the system
 // compares texts.
@@ -47,18 +51,44 @@ class TCellDelegate : public QStyledItemDelegate {
     QBrush brush = cell.backgroundBrush;
     QFont font = cell.font;
     list_->DrawItemProp(index.row(), index.column() - 1, cell.state, brush, font, cell.text);
+    if (brush != cell.backgroundBrush && brush.style() != Qt::NoBrush) {
+      // A colour the window chose is the same under every theme, so its text must be too:
+      // light text of a dark theme would vanish on the light yellow.
+      const QColor text = brush.color().lightness() > 128 ? QColor(Qt::black) : QColor(Qt::white);
+      cell.palette.setColor(QPalette::Text, text);
+    }
     cell.backgroundBrush = brush;
     cell.font = font;
+    // The row shows its focus through the current cell (below), not a frame round the row.
+    cell.state &= ~QStyle::State_HasFocus;
     const QWidget* widget = cell.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 
     painter->save();
-    painter->setPen(QColor(0xD0, 0xD0, 0xD0));
+    painter->setPen(option.palette.color(QPalette::Mid));
     const QRect r = option.rect;
     painter->drawLine(r.topRight(), r.bottomRight());
     painter->drawLine(r.bottomLeft(), r.bottomRight());
+    if (index == list_->currentIndex() && list_->selectionModel()->isRowSelected(index.row())) {
+      // The cell that F2, Space and typing edit: a frame two pixels wide inside the grid.
+      const QRect inner = r.adjusted(0, 0, -1, -1);
+      const QColor mark = CurrentCellColour();
+      painter->fillRect(QRect(inner.left(), inner.top(), inner.width(), 2), mark);
+      painter->fillRect(QRect(inner.left(), inner.bottom() - 1, inner.width(), 2), mark);
+      painter->fillRect(QRect(inner.left(), inner.top(), 2, inner.height()), mark);
+      painter->fillRect(QRect(inner.right() - 1, inner.top(), 2, inner.height()), mark);
+    }
     painter->restore();
+  }
+
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override {
+    const QString before = index.data(Qt::EditRole).toString();
+    QStyledItemDelegate::setModelData(editor, model, index);
+    if (index.data(Qt::EditRole).toString() != before) {
+      list_->NotifyCellEdited(index.row(), index.column());
+    }
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -92,7 +122,10 @@ TVariableList::TVariableList(QWidget* parent) : QTreeWidget(parent) {
   setAllColumnsShowFocus(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  // Typing on a row opens its custom value with what was typed (keyPressEvent); a double-click
+  // opens it too (mouseDoubleClickEvent).
+  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
   setItemDelegate(new TCellDelegate(this));
 
   QHeaderView* head = header();
@@ -192,7 +225,7 @@ void TVariableList::SelectFirstRow() {
   if (first == nullptr) {
     return;
   }
-  setCurrentItem(first);
+  setCurrentItem(first, kCustomValueColumn);
   first->setSelected(true);
   scrollToItem(first);
 }
@@ -251,9 +284,81 @@ void TVariableList::keyPressEvent(QKeyEvent* event) {
       default:
         break;
     }
+    if (StartsTyping(*event) && currentIndex().isValid()) {
+      // What the user types on a selected row is its custom value, whichever cell is current;
+      // the editor gets the key, so the first character is not lost.
+      MakeCustomValueCurrent(currentIndex());
+      if (edit(currentIndex(), AnyKeyPressed, event)) {
+        event->accept();
+        return;
+      }
+    }
   }
   QTreeWidget::keyPressEvent(event);
 }
+
+bool TVariableList::StartsTyping(const QKeyEvent& event) const {
+  if ((event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0) {
+    return false;
+  }
+  const QString text = event.text();
+  return !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace();
+}
+
+void TVariableList::MakeCustomValueCurrent(const QModelIndex& row) {
+  const QModelIndex custom = row.siblingAtColumn(kCustomValueColumn);
+  if (custom.isValid() && custom != currentIndex()) {
+    selectionModel()->setCurrentIndex(custom, QItemSelectionModel::NoUpdate);
+  }
+}
+
+void TVariableList::mousePressEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  const bool rowWasSelected = at.isValid() && selectionModel()->isRowSelected(at.row());
+  QTreeWidget::mousePressEvent(event);
+  // A click that selects a row makes its custom value the cell to edit; a click on the row
+  // already selected picks the clicked cell, and opens it when that is the editable one.
+  if (at.isValid() && !rowWasSelected && event->button() == Qt::LeftButton) {
+    MakeCustomValueCurrent(at);
+  }
+}
+
+void TVariableList::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  if (!at.isValid() || event->button() != Qt::LeftButton) {
+    QTreeWidget::mouseDoubleClickEvent(event);
+    return;
+  }
+  // A double-click anywhere on a row opens its custom value.
+  const QModelIndex custom = at.siblingAtColumn(kCustomValueColumn);
+  selectionModel()->setCurrentIndex(
+      custom, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  edit(custom, DoubleClicked, event);
+  event->accept();
+}
+
+// Moving to another row by keyboard lands on its custom value, the one cell to edit.
+QModelIndex TVariableList::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex next = QTreeWidget::moveCursor(cursorAction, modifiers);
+  switch (cursorAction) {
+    case MoveUp:
+    case MoveDown:
+    case MovePageUp:
+    case MovePageDown:
+    case MoveHome:
+    case MoveEnd:
+    case MoveNext:
+    case MovePrevious:
+      if (next.isValid() && next.row() != currentIndex().row()) {
+        return next.siblingAtColumn(kCustomValueColumn);
+      }
+      return next;
+    default:
+      return next;
+  }
+}
+
+void TVariableList::NotifyCellEdited(int item, int column) { emit cellEdited(item, column); }
 
 // The current column moves in the order in which the columns stand on screen.
 void TVariableList::MoveCurrentColumn(int step) {

@@ -63,14 +63,27 @@ class TVariableList : public QTreeWidget {
   void DrawItemProp(int item, int subItem, QStyle::State state, QBrush& brush, QFont& font,
                     const QString& text);
 
+  // Called by the cell editor when the user has changed a cell's text.
+  void NotifyCellEdited(int item, int column);
+
+ signals:
+  // The user changed the text of a cell through its editor (not code setting a value).
+  void cellEdited(int item, int column);
+
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShareWidthAmongFirstColumns();
   void MoveCurrentColumn(int step);
+  // Makes the custom-value cell of `row` the current cell without changing the selection.
+  void MakeCustomValueCurrent(const QModelIndex& row);
+  bool StartsTyping(const QKeyEvent& event) const;
 
   CanEditCellHandler canEditCell_;
   DrawItemPropHandler drawItemProp_;

@@ -134,6 +134,23 @@ void TryToEdit(TVariableList* list, int row, int column, const QString& how) {
   }
 }
 
+QPoint CellCentre(TVariableList* list, int row, int column) {
+  return list->visualRect(list->model()->index(row, column)).center();
+}
+
+QLineEdit* OpenEditor(TVariableList* list) {
+  return list->IsEditing() ? list->viewport()->findChild<QLineEdit*>() : nullptr;
+}
+
+// Whether the left edge of a cell shows the strong blue frame of the current cell.
+bool ShowsCurrentCellFrame(TVariableList* list, int row, int column) {
+  const QImage image = list->viewport()->grab().toImage();
+  const QRect cell = list->visualRect(list->model()->index(row, column));
+  const QColor edge =
+      image.pixelColor(QPoint(cell.left() + 1, cell.center().y()) * image.devicePixelRatio());
+  return edge.blue() > 150 && edge.red() < 90 && edge.green() < 130;
+}
+
 }  // namespace
 
 class FMainTest : public QObject {
@@ -157,6 +174,8 @@ class FMainTest : public QObject {
   void onlyTheCustomValueColumnIsEditable_data();
   void onlyTheCustomValueColumnIsEditable();
   void arrowKeysMoveTheColumnToEdit();
+  void editingStartsTheWayUsersExpect_data();
+  void editingStartsTheWayUsersExpect();
   void customValuesHoldAtMost1024Characters();
   void customValueCellsAreLightYellow();
   void headerClickSortsByBytesWithSharedDirection();
@@ -436,6 +455,86 @@ void FMainTest::arrowKeysMoveTheColumnToEdit() {
   QVERIFY(!view->IsEditing());
   QCOMPARE(view->currentIndex().column(), 1);
   QCOMPARE(view->currentIndex().row(), 0);
+}
+
+void FMainTest::editingStartsTheWayUsersExpect_data() {
+  QTest::addColumn<QString>("how");
+  QTest::addColumn<int>("column");  // the cell the user aims at
+  QTest::addColumn<bool>("selectedBefore");
+  for (int column : {0, 2, 4}) {
+    for (bool selected : {false, true}) {
+      QTest::addRow("double-click column %d%s", column, selected ? " of the selected row" : "")
+          << "double-click" << column << selected;
+    }
+    QTest::addRow("click column %d then F2", column) << "click, F2" << column << false;
+    QTest::addRow("click column %d then type", column) << "click, type" << column << false;
+  }
+  QTest::newRow("Down then type") << "Down, type" << 0 << true;
+  QTest::newRow("Down then Space") << "Down, Space" << 0 << true;
+  QTest::newRow("End then F2") << "End, F2" << 3 << true;
+}
+
+// Whatever way the user starts, the value typed lands in the custom value of the row aimed at.
+void FMainTest::editingStartsTheWayUsersExpect() {
+  QFETCH(QString, how);
+  QFETCH(int, column);
+  QFETCH(bool, selectedBefore);
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  view->setFocus();
+  int row = 1;
+  if (selectedBefore) {
+    view->selectionModel()->setCurrentIndex(
+        view->model()->index(0, column),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (how == "double-click") {
+      row = 0;
+    }
+  }
+  const QStringList steps = how.split(", ");
+  for (const QString& step : steps) {
+    if (step == "double-click") {
+      QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, row, column));
+    } else if (step == "click") {
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, row, column));
+      // The selected row shows its custom value as the current cell.
+      QCOMPARE(view->currentIndex(), view->model()->index(row, 2));
+      QVERIFY(ShowsCurrentCellFrame(view, row, 2));
+      QVERIFY(!ShowsCurrentCellFrame(view, row, column == 2 ? 0 : column));
+    } else if (step == "F2") {
+      QTest::keyClick(view, Qt::Key_F2);
+    } else if (step == "Space") {
+      QTest::keyClick(view, Qt::Key_Space);
+    } else if (step == "Down") {
+      QTest::keyClick(view, Qt::Key_Down);
+      row = 1;
+    } else if (step == "End") {
+      QTest::keyClick(view, Qt::Key_End);
+      row = view->topLevelItemCount() - 1;
+    } else if (step == "type") {
+      // The first character opens the editor and is part of the value.
+      QTest::keyClick(view, 'B');
+      QVERIFY(OpenEditor(view) != nullptr);
+      QCOMPARE(OpenEditor(view)->text(), QString("B"));
+    }
+  }
+  QVERIFY(view->IsEditing());
+  QLineEdit* editor = OpenEditor(view);
+  QVERIFY(editor != nullptr);
+  QCOMPARE(view->currentIndex(), view->model()->index(row, 2));
+  if (!steps.contains("type")) {
+    QTest::keyClick(editor, 'B');
+  }
+  QTest::keyClicks(editor, "ob");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE(view->topLevelItem(row)->text(2), QString("Bob"));
+  for (int other = 0; other < view->topLevelItemCount(); ++other) {
+    if (other != row) {
+      QCOMPARE(view->topLevelItem(other)->text(2), QString());
+    }
+  }
 }
 
 void FMainTest::customValuesHoldAtMost1024Characters() {
