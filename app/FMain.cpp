@@ -1,14 +1,26 @@
 #include "FMain.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -67,9 +79,31 @@ void RemoveFileQuietly(const std::string& path) {
   std::filesystem::remove(path, ignored);
 }
 
-void CopyFileQuietly(const std::string& from, const std::string& to) {
-  std::error_code ignored;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ignored);
+// Whether a run can put a file at `path`: the library writes a temporary file beside it and
+// renames it over the target, so the folder must take a new file and `path` must not be a
+// folder. `reason` says why not.
+bool CanWriteFileAt(const std::string& path, std::string& reason) {
+  std::error_code error;
+  const std::filesystem::path target(path);
+  if (std::filesystem::is_directory(target, error)) {
+    reason = "it is a folder";
+    return false;
+  }
+  std::string probe = (target.parent_path() / ".corvella-probe-XXXXXX").string();
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+// The folder of a dropped or named package: the folder itself, or the folder of one of its files.
+QString PackageFolderOf(const QString& path) {
+  const QFileInfo info(path);
+  return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
 }
 
 QString WithPDFExtension(const QString& path) {
@@ -141,6 +175,7 @@ TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
                           QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
   windowFont.setPixelSize(11);
   setFont(windowFont);
+  setAcceptDrops(true);
   CreateControls();
   ConnectCommands();
   resize(kClientWidth, kClientHeight);
@@ -214,6 +249,11 @@ QWidget* TfrmMain::CreateCommandColumn() {
   recommended->setObjectName(QStringLiteral("lblRecommended"));
   recommended->move(29, 158);
   recommended->adjustSize();
+
+  // A package anywhere on the disk, for installs whose program folder is read-only.
+  btnOpenPackage = CreateButton(
+      column, "btnOpenPackage", QStringLiteral("Open package..."),
+      QStringLiteral("Load a package (file.dat and variables.dat) from any folder"), at(190));
   return column;
 }
 
@@ -301,6 +341,7 @@ void TfrmMain::ConnectCommands() {
             [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
   };
   command(btnOpenPDF, &TfrmMain::btnOpenPDFClick);
+  command(btnOpenPackage, &TfrmMain::btnOpenPackageClick);
   command(btnPreviewOriginal, &TfrmMain::btnPreviewOriginalClick);
   command(btnPreviewBranded, &TfrmMain::btnPreviewBrandedClick);
   command(btnSaveRebrandablePDF, &TfrmMain::btnSaveRebrandablePDFClick);
@@ -310,6 +351,9 @@ void TfrmMain::ConnectCommands() {
   // Toggled, not clicked: a tick set from code runs the handler too.
   connect(chkRemoveDuplicated, &QCheckBox::toggled, this,
           [this] { RunGuarded([this] { chkRemoveDuplicatedClick(); }); });
+  for (TVariableList* list : {lvwLinks, lvwLinks2}) {
+    connect(list, &TVariableList::cellEdited, this, [this] { valuesTyped_ = true; });
+  }
 }
 
 void TfrmMain::CenterOnScreen() {
@@ -340,43 +384,142 @@ std::string TfrmMain::ReferralAddress() const {
   return std::string("http://") + kMarketplaceHost + "/r/44650/" + AffiliateID_ + "/285329";
 }
 
-std::string TfrmMain::PreviewFileName() const { return programFolder_ + kPreviewFileName; }
+const std::string& TfrmMain::PackageFolder() const {
+  return packageFolder_.empty() ? programFolder_ : packageFolder_;
+}
+
+std::vector<std::string> TfrmMain::PreviewFileCandidates() const {
+  std::vector<std::string> candidates{programFolder_ + kPreviewFileName};
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  if (!cache.isEmpty()) {
+    candidates.push_back(
+        QDir(cache)
+            .filePath(QStringLiteral("corvella-rebrander/") + QString::fromLatin1(kPreviewFileName))
+            .toStdString());
+  }
+  return candidates;
+}
+
+// The program's folder is what it is; the cache folder is made on first use.
+void TfrmMain::MakeCacheFolderFor(const std::string& preview) const {
+  const std::filesystem::path folder = std::filesystem::path(preview).parent_path();
+  if (folder != std::filesystem::path(programFolder_).parent_path()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+  }
+}
+
+std::string TfrmMain::WritablePreviewFile(QString& reasons) const {
+  reasons.clear();
+  for (const std::string& candidate : PreviewFileCandidates()) {
+    MakeCacheFolderFor(candidate);
+    std::string reason;
+    if (CanWriteFileAt(candidate, reason)) {
+      return candidate;
+    }
+    reasons += QStringLiteral("\n\"%1\": %2").arg(FromSystem(candidate), FromSystem(reason));
+  }
+  return {};
+}
+
+void TfrmMain::ReportPreviewNotWritable(const QString& reasons) {
+  MessageBox::information(this, QStringLiteral("The preview can't be written:") + reasons);
+}
 
 void TfrmMain::btnOpenPDFClick() {
   if (runUnderWay_) {
     return;
   }
-  PDFFileName_ = programFolder_ + kPDFFileName;
-  if (!CheckPackage()) {
+  if (!ConfirmDiscardTypedValues()) {
     return;
   }
-  LoadVariableLists();
+  const std::string folder = PackageFolder();
+  PDFFileName_ = folder + kPDFFileName;
+  LoadPackageFrom(folder);
+}
+
+void TfrmMain::btnOpenPackageClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  SaveDialogRequest request;
+  request.title = QStringLiteral("Open package");
+  request.directory = packageFolder_.empty() ? QDir::homePath() : FromSystem(packageFolder_);
+  const QString folder = FileDialog::getExistingDirectory(this, request);
+  if (!folder.isEmpty()) {
+    OpenPackage(folder);
+  }
+}
+
+bool TfrmMain::OpenPackage(const QString& folder) {
+  if (runUnderWay_ || !ConfirmDiscardTypedValues()) {
+    return false;
+  }
+  const std::string candidate = WithTrailingSeparator(PackageFolderOf(folder).toStdString());
+  // A package that fails its check must not leave its PDF behind the lists of the one loaded.
+  const std::string previousPDF = PDFFileName_;
+  PDFFileName_ = candidate + kPDFFileName;
+  bool loaded = false;
+  struct RestoreOnFailure {
+    bool& loaded;
+    std::string& current;
+    const std::string& previous;
+    ~RestoreOnFailure() {
+      if (!loaded) {
+        current = previous;
+      }
+    }
+  } restore{loaded, PDFFileName_, previousPDF};
+  loaded = LoadPackageFrom(candidate);
+  return loaded;
+}
+
+bool TfrmMain::LoadPackageFrom(const std::string& folder) {
+  if (!CheckPackageIn(folder)) {
+    return false;
+  }
+  LoadVariableListsFrom(folder);
+  packageFolder_ = folder;
   for (QPushButton* button :
        {btnClear, btnPreviewOriginal, btnPreviewBranded, btnSaveRebrandablePDF}) {
     button->setEnabled(true);
   }
+  ShowLoadedPackage();
+  return true;
 }
 
-bool TfrmMain::CheckPackage() {
+void TfrmMain::ShowLoadedPackage() {
+  const QString folder = QDir::cleanPath(FromSystem(packageFolder_));
+  const QString name = QDir(folder).dirName();
+  setWindowTitle(
+      QStringLiteral("%1 \u2014 Corvella Rebrander").arg(name.isEmpty() ? folder : name));
+}
+
+bool TfrmMain::CheckPackage() { return CheckPackageIn(PackageFolder()); }
+
+bool TfrmMain::CheckPackageIn(const std::string& folder) {
   // A variables file without a first line is no answer of the check but a failure; it leaves
   // this command for the program's failure reporting.
-  const PackageCheckResult result = ::CheckPackage(programFolder_, PDFFileName_);
+  const PackageCheckResult result = ::CheckPackage(folder, PDFFileName_);
   if (!result.ok) {
     MessageBox::information(this, QString::fromStdString(result.message));
   }
   return result.ok;
 }
 
-void TfrmMain::LoadVariableLists() {
+void TfrmMain::LoadVariableLists() { LoadVariableListsFrom(PackageFolder()); }
+
+void TfrmMain::LoadVariableListsFrom(const std::string& folder) {
   // The file is read before anything is cleared, so a file that fails to load leaves the lists
   // and the variable list as they were.
   TFormats loaded;
-  loaded.LoadAll(VariablesFilePath(programFolder_));
+  loaded.LoadAll(VariablesFilePath(folder));
 
   lvwLinks->ClearRows();
   lvwLinks2->ClearRows();
   Formats_.ClearAll();
   Formats_ = std::move(loaded);
+  valuesTyped_ = false;
 
   lvwLinks->setUpdatesEnabled(false);
   lvwLinks2->setUpdatesEnabled(false);
@@ -388,6 +531,39 @@ void TfrmMain::LoadVariableLists() {
   }
   lvwLinks->setUpdatesEnabled(true);
   lvwLinks2->setUpdatesEnabled(true);
+}
+
+bool TfrmMain::ConfirmDiscardTypedValues() {
+  if (!valuesTyped_ || !(lvwLinks->HasCustomValue() || lvwLinks2->HasCustomValue())) {
+    return true;
+  }
+  return MessageBox::question(this, QString::fromLatin1(kDiscardQuestion),
+                              QStringLiteral("Discard")) == QMessageBox::Ok;
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (ConfirmDiscardTypedValues()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!runUnderWay_ && !urls.isEmpty() && urls.constFirst().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.constFirst().isLocalFile()) {
+    return;
+  }
+  event->acceptProposedAction();
+  const QString path = urls.constFirst().toLocalFile();
+  RunGuarded([this, path] { OpenPackage(path); });
 }
 
 void TfrmMain::lvwLinksCanEditCell(TVariableList* /*Sender*/, int /*iItem*/, int iSubItem,
@@ -406,10 +582,13 @@ void TfrmMain::lvwLinksDrawItemProp(TVariableList* /*Sender*/, int /*ItemIndex*/
 }
 
 void TfrmMain::btnClearClick() {
-  if (runUnderWay_) {
+  if (runUnderWay_ || !ConfirmDiscardTypedValues()) {
     return;
   }
   lvwLinks->ClearRows();
+  if (!lvwLinks2->HasCustomValue()) {
+    valuesTyped_ = false;
+  }
 }
 
 void TfrmMain::chkRemoveDuplicatedClick() {
@@ -437,6 +616,7 @@ void TfrmMain::chkRemoveDuplicatedClick() {
       list->SetCustomValue(i, QString());
     }
   }
+  valuesTyped_ = false;
   ShowVisibleList();
   lvwLinks->SelectFirstRow();
   lvwLinks2->SelectFirstRow();
@@ -454,7 +634,20 @@ void TfrmMain::btnSaveRebrandablePDFClick() {
   if (fileName.empty()) {
     return;
   }
-  RebrandToFile(fileName);
+  if (RebrandToFile(fileName)) {
+    valuesTyped_ = false;  // they are in the saved PDF now
+  }
+}
+
+// The folder the save dialog opens in the first time: the package's, where the user can write
+// there (a package beside a read-only install can't take the output), else their documents.
+QString TfrmMain::FirstSaveFolder() const {
+  std::string reason;
+  if (CanWriteFileAt(PackageFolder() + "rebranded.pdf", reason)) {
+    return FromSystem(PackageFolder());
+  }
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 std::string TfrmMain::AskSaveFileName() {
@@ -462,23 +655,39 @@ std::string TfrmMain::AskSaveFileName() {
   request.title = QString::fromLatin1(kSaveDialogTitle);
   request.nameFilter = QString::fromLatin1(kPDFNameFilter);
   if (lastSaveFile_.isEmpty()) {
-    request.directory = QString::fromStdString(programFolder_);
+    request.directory = FirstSaveFolder();
   } else {
     const QFileInfo last(lastSaveFile_);
     request.directory = last.absolutePath();
     request.selectedFile = last.fileName();
   }
-  const QString chosen = FileDialog::getSaveFileName(this, request);
-  if (chosen.isEmpty()) {
-    return {};
+  for (;;) {
+    const QString chosen = FileDialog::getSaveFileName(this, request);
+    if (chosen.isEmpty()) {
+      return {};
+    }
+    const QString path = WithPDFExtension(chosen);
+    // Asked here rather than by the dialog: the name may have got its extension only now.
+    if (!QFileInfo::exists(path) || ConfirmReplace(path)) {
+      lastSaveFile_ = path;
+      return lastSaveFile_.toStdString();
+    }
+    const QFileInfo refused(path);
+    request.directory = refused.absolutePath();
+    request.selectedFile = refused.fileName();
   }
-  lastSaveFile_ = WithPDFExtension(chosen);
-  return lastSaveFile_.toStdString();
 }
 
-void TfrmMain::RebrandToFile(const std::string& FileName) {
+bool TfrmMain::ConfirmReplace(const QString& path) {
+  const QString text =
+      QStringLiteral("A file named \"%1\" already exists in \"%2\".\nDo you want to replace it?")
+          .arg(QFileInfo(path).fileName(), QFileInfo(path).absolutePath());
+  return MessageBox::question(this, text, QStringLiteral("Replace")) == QMessageBox::Ok;
+}
+
+bool TfrmMain::RebrandToFile(const std::string& FileName) {
   if (runUnderWay_) {
-    return;
+    return false;
   }
   RunLock lock(*this);
   OutputFileName_ = FileName;
@@ -498,22 +707,41 @@ void TfrmMain::RebrandToFile(const std::string& FileName) {
   options.PDFFileName = PDFFileName_;
   options.OutputFileName = OutputFileName_;
   options.LibraryName = libraryName_;
-  RunRebranding(options, Formats_, observer);
+  return RunRebranding(options, Formats_, observer);
 }
 
 void TfrmMain::btnPreviewOriginalClick() {
-  const std::string preview = PreviewFileName();
-  CopyFileQuietly(PDFFileName_, preview);
-  if (FileExists(PDFFileName_)) {
-    DocumentOpener::open(FromSystem(preview));
+  if (!FileExists(PDFFileName_)) {
+    MessageBox::information(this, QString::fromLatin1(kMissingPDFMessage));
+    return;
   }
+  // Beside the program where it can be written, else in the user's cache.
+  QString reasons;
+  for (const std::string& preview : PreviewFileCandidates()) {
+    MakeCacheFolderFor(preview);
+    std::error_code error;
+    std::filesystem::copy_file(PDFFileName_, preview,
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (!error) {
+      DocumentOpener::open(FromSystem(preview));
+      return;
+    }
+    reasons += QStringLiteral("\n\"%1\": %2")
+                   .arg(FromSystem(preview), QString::fromStdString(error.message()));
+  }
+  ReportPreviewNotWritable(reasons);
 }
 
 void TfrmMain::btnPreviewBrandedClick() {
   if (runUnderWay_) {
     return;
   }
-  const std::string preview = PreviewFileName();
+  QString reasons;
+  const std::string preview = WritablePreviewFile(reasons);
+  if (preview.empty()) {
+    ReportPreviewNotWritable(reasons);
+    return;
+  }
   // A failed run must not leave an earlier preview to be shown as its result.
   RemoveFileQuietly(preview);
   RebrandToFile(preview);

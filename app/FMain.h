@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "UGeneral.h"
 
@@ -35,8 +36,14 @@ class TfrmMain : public QWidget {
       "Change this feature will clean your variables values!\n"
       " Are you agree to continue with this action?";
   static constexpr const char* kLoadFirstMessage = "Please load the branded pdf!";
+  static constexpr const char* kDiscardQuestion = "Discard the values you typed?";
 
   const std::string& ProgramFolderPath() const { return programFolder_; }
+  // The folder of the package that "Load branded  PDF" loads: the one opened last, else the
+  // program's folder. With a trailing separator.
+  const std::string& PackageFolder() const;
+  // True when the user has typed a custom value since the lists were filled or last saved.
+  bool ValuesTyped() const { return valuesTyped_; }
   const std::string& PDFFileName() const { return PDFFileName_; }
   const std::string& OutputFileName() const { return OutputFileName_; }
   const std::string& AffiliateID() const { return AffiliateID_; }
@@ -51,12 +58,18 @@ class TfrmMain : public QWidget {
 
   // Commands.
   void btnOpenPDFClick();
+  void btnOpenPackageClick();
+  // Checks and loads the package in `folder` (or the folder of a file of it); false when the
+  // user kept the typed values, the check failed or the folder is not a package. On failure
+  // the package loaded before stays loaded.
+  bool OpenPackage(const QString& folder);
   bool CheckPackage();
   void LoadVariableLists();
   void btnClearClick();
   void chkRemoveDuplicatedClick();
   void btnSaveRebrandablePDFClick();
-  void RebrandToFile(const std::string& FileName);
+  // True when the output file was written.
+  bool RebrandToFile(const std::string& FileName);
   void btnPreviewOriginalClick();
   void btnPreviewBrandedClick();
   void btnMakeMoneyClick();
@@ -67,6 +80,11 @@ class TfrmMain : public QWidget {
   void lvwLinksDrawItemProp(TVariableList* Sender, int ItemIndex, int SubitemIndex,
                             QStyle::State AState, QBrush& ABrush, QFont& AFont,
                             const QString& ItemText);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class RunLock;
@@ -87,11 +105,28 @@ class TfrmMain : public QWidget {
   void FormCreate();
   void FormDestroy();
   void ShowVisibleList();
-  std::string PreviewFileName() const;
+  // Checks the package in `folder` and, when it passes, fills the lists from it; the
+  // package's folder becomes the one loaded. False when the check failed (it said why).
+  bool LoadPackageFrom(const std::string& folder);
+  bool CheckPackageIn(const std::string& folder);
+  void LoadVariableListsFrom(const std::string& folder);
+  void ShowLoadedPackage();
+  // Asks before typed values would be lost; true when there are none or the user lets them go.
+  bool ConfirmDiscardTypedValues();
+  // The places the previews may write, in order: beside the program, then the user's cache.
+  std::vector<std::string> PreviewFileCandidates() const;
+  // The first candidate a run can write; empty, with the reasons, when none can be.
+  std::string WritablePreviewFile(QString& reasons) const;
+  void ReportPreviewNotWritable(const QString& reasons);
+  void MakeCacheFolderFor(const std::string& preview) const;
   // Asks for the output path; empty when cancelled.
   std::string AskSaveFileName();
+  QString FirstSaveFolder() const;
+  bool ConfirmReplace(const QString& path);
 
   std::string programFolder_;
+  std::string packageFolder_;  // empty until a package is loaded
+  bool valuesTyped_ = false;
   std::string PDFFileName_;
   std::string OutputFileName_;
   std::string AffiliateID_;
@@ -107,6 +142,7 @@ class TfrmMain : public QWidget {
   QPushButton* btnPreviewBranded = nullptr;
   QPushButton* btnSaveRebrandablePDF = nullptr;
   QPushButton* btnExit = nullptr;
+  QPushButton* btnOpenPackage = nullptr;
   QCheckBox* chkRemoveDuplicated = nullptr;
   QPushButton* btnClear = nullptr;
   QPushButton* btnMakeMoney = nullptr;

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -72,7 +73,8 @@ class Package {
 };
 
 struct Window {
-  explicit Window(const Package& package) : frm(package.Folder()) {
+  explicit Window(const Package& package) : Window(package.Folder()) {}
+  explicit Window(const std::string& programFolder) : frm(programFolder) {
     frm.show();
     if (!QTest::qWaitForWindowExposed(&frm)) {
       qWarning("the window was not exposed");
@@ -134,6 +136,45 @@ void TryToEdit(TVariableList* list, int row, int column, const QString& how) {
   }
 }
 
+// Drops `paths` onto the window as a file manager would; true when the window took them.
+bool Drop(QWidget* window, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) {
+    urls << QUrl::fromLocalFile(path);
+  }
+  data.setUrls(urls);
+  const QPoint at = window->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window, &drop);
+  return drop.isAccepted();
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types a custom value into a row of the visible list the way a user does.
+void TypeValue(TVariableList* list, int row, const QString& value) {
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(
+      list->model()->index(row, 2),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QTest::keyClick(list, Qt::Key_F2);
+  QLineEdit* editor = list->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, value);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE(list->topLevelItem(row)->text(2), value);
+}
+
 QPoint CellCentre(TVariableList* list, int row, int column) {
   return list->visualRect(list->model()->index(row, column)).center();
 }
@@ -157,7 +198,14 @@ class FMainTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() {
+    // Previews that fall back to the user's cache write into this test's own folder.
+    QVERIFY(cache_.isValid());
+    qputenv("XDG_CACHE_HOME", cache_.path().toLocal8Bit());
+  }
+
   void init() {
+    qputenv("XDG_CACHE_HOME", cache_.path().toLocal8Bit());
     MessageBox::setNonInteractive(true);
     MessageBox::clearShown();
     DocumentOpener::setOpener([this](const QString& path) { opened_ << path; });
@@ -167,7 +215,15 @@ class FMainTest : public QObject {
   void startUpStatesAndLayout();
   void listsFillTheRestOnResize();
   void loadFillsBothLists();
+  void packageFromAnywhere_data();
+  void packageFromAnywhere();
+  void packageThatFailsKeepsTheOneLoaded();
   void secondLoadForgetsCustomValues();
+  void typedValuesAreNotLostSilently_data();
+  void typedValuesAreNotLostSilently();
+  void noQuestionOnceTheValuesAreSaved();
+  void questionsDefaultToCancel();
+  void saveAsksBeforeReplacingAFile();
   void packageCheckFailures_data();
   void packageCheckFailures();
   void unreadableVariablesFileIsReportedAndChangesNothing();
@@ -194,6 +250,7 @@ class FMainTest : public QObject {
   void previewOfTheOriginalOpensACopy();
   void previewOfTheRebrandedPDFWithoutLibraryOpensNothing();
   void previewsWhereTheFolderCannotTakeTheFile();
+  void previewsOfAReadOnlyInstallGoToTheCache();
   void referralAddress_data();
   void referralAddress();
   void samplePackageRebrandedWithTheCoreLibrary();
@@ -201,6 +258,7 @@ class FMainTest : public QObject {
 
  private:
   QStringList opened_;
+  QTemporaryDir cache_;
 };
 
 void FMainTest::startUpStatesAndLayout() {
@@ -324,6 +382,84 @@ void FMainTest::loadFillsBothLists() {
   QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
 }
 
+void FMainTest::packageFromAnywhere_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("Open package dialog") << "dialog";
+  QTest::newRow("folder dropped") << "drop folder";
+  QTest::newRow("its files dropped") << "drop files";
+  QTest::newRow("folder named on the command line") << "argument";
+}
+
+// A package outside the program's folder: the window loads it, names it in its title, and
+// "Load branded  PDF" reloads it afterwards.
+void FMainTest::packageFromAnywhere() {
+  QFETCH(QString, how);
+  fakepdf::FakeControl fake;
+  fake.reset();
+  QTemporaryDir programFolder;  // an install with no package beside the program
+  QTemporaryDir parent;
+  const QString folder = parent.filePath("My Book");
+  QVERIFY(QDir().mkpath(folder));
+  {
+    Package source;
+    for (const char* name : {"file.dat", "variables.dat"}) {
+      QVERIFY(QFile::copy(source.Path(name), folder + "/" + name));
+    }
+  }
+  Window w(programFolder.path().toStdString());
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  if (how == "dialog") {
+    FileDialog::setNextFileName(folder);
+    w.Button("btnOpenPackage")->click();
+  } else if (how == "drop folder") {
+    QVERIFY(Drop(&w.frm, {folder}));
+  } else if (how == "drop files") {
+    QVERIFY(Drop(&w.frm, {folder + "/file.dat", folder + "/variables.dat"}));
+  } else {
+    QVERIFY(w.frm.OpenPackage(folder));
+  }
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QCOMPARE(w.frm.windowTitle(), QString("My Book \u2014 Corvella Rebrander"));
+  QCOMPARE(QString::fromStdString(w.frm.PDFFileName()), folder + "/file.dat");
+  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+
+  // Loading again reloads that package, not the empty program folder.
+  w.List("lvwLinks2")->SetCustomValue(0, "Bob");
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(w.List("lvwLinks2")->CustomValue(0), QString());
+  QCOMPARE(QString::fromStdString(w.frm.PDFFileName()), folder + "/file.dat");
+
+  // A run reads the package's PDF.
+  FileDialog::setNextFileName(parent.filePath("out.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(fake.Log().find("\"" + folder.toStdString() + "/file.dat\"") != std::string::npos);
+}
+
+void FMainTest::packageThatFailsKeepsTheOneLoaded() {
+  Package package;
+  QTemporaryDir notAPackage;
+  Window w(package);
+  w.Load();
+  const QString title = w.frm.windowTitle();
+  QVERIFY(title.endsWith(QString::fromUtf8(" \u2014 Corvella Rebrander")));
+  QVERIFY(!w.frm.OpenPackage(notAPackage.path()));
+  QCOMPARE(
+      ShownTexts(),
+      QStringList({"Your variables configuration file don't exists. Please reinstall again!"}));
+  QCOMPARE(w.frm.PDFFileName(), package.Path("file.dat").toStdString());
+  QCOMPARE(w.frm.windowTitle(), title);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  // A drop of something that is not a local file is refused.
+  QMimeData web;
+  web.setUrls({QUrl("https://example.com/book/")});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &web, Qt::LeftButton, {});
+  QApplication::sendEvent(&w.frm, &enter);
+  QVERIFY(!enter.isAccepted());
+}
+
 void FMainTest::secondLoadForgetsCustomValues() {
   Package package;
   Window w(package);
@@ -332,6 +468,133 @@ void FMainTest::secondLoadForgetsCustomValues() {
   w.Load();
   QCOMPARE(Column(w.List("lvwLinks2"), 2), QStringList({"", "", ""}));
   QVERIFY(w.Switch()->isChecked());
+}
+
+void FMainTest::typedValuesAreNotLostSilently_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("discard");
+  for (const char* action : {"Load", "Open package", "Exit", "close", "Clear"}) {
+    QTest::addRow("%s, cancelled", action) << action << false;
+    QTest::addRow("%s, discarded", action) << action << true;
+  }
+}
+
+void FMainTest::typedValuesAreNotLostSilently() {
+  QFETCH(QString, action);
+  QFETCH(bool, discard);
+  Package package;
+  Window w(package);
+  w.Load();
+  if (action == "Clear") {
+    w.Switch()->setChecked(false);  // so Clear would empty the list shown
+  }
+  TVariableList* view = w.Switch()->isChecked() ? w.List("lvwLinks2") : w.List("lvwLinks");
+  TypeValue(view, 1, "my.site");
+  QVERIFY(w.frm.ValuesTyped());
+  MessageBox::setNextAnswer(discard ? QMessageBox::Ok : QMessageBox::Cancel);
+  if (action == "Load") {
+    w.Load();
+  } else if (action == "Open package") {
+    QCOMPARE(w.frm.OpenPackage(package.Path("")), discard);
+  } else if (action == "Exit") {
+    w.Button("btnExit")->click();
+  } else if (action == "close") {
+    w.frm.close();
+  } else {
+    w.Button("btnClear")->click();
+  }
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Question);
+  QCOMPARE(MessageBox::shown().at(0).text, QString("Discard the values you typed?"));
+  const bool leaves = action == "Exit" || action == "close";
+  if (!discard) {
+    QCOMPARE(view->CustomValue(1), QString("my.site"));
+    QVERIFY(w.frm.isVisible());
+  } else if (leaves) {
+    QVERIFY(!w.frm.isVisible());
+  } else {
+    QVERIFY(!view->HasCustomValue());
+    QVERIFY(!w.frm.ValuesTyped());
+  }
+}
+
+void FMainTest::noQuestionOnceTheValuesAreSaved() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  FileDialog::setNextFileName("saved.pdf");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  // A preview is no save: what was typed for it is still asked about.
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  w.Button("btnPreviewBranded")->click();
+  MessageBox::setNextAnswer(QMessageBox::Cancel);
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList({"Discard the values you typed?"}));
+}
+
+// The real boxes, answered with Enter: the questions that can lose work keep it.
+void FMainTest::questionsDefaultToCancel() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  MessageBox::setNonInteractive(false);
+  QStringList boxes;
+  const auto answerWithEnter = [&] {
+    QTimer::singleShot(0, &w.frm, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      boxes << box->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+  };
+  answerWithEnter();
+  w.Switch()->click();
+  answerWithEnter();
+  w.Load();
+  MessageBox::setNonInteractive(true);
+  QCOMPARE(boxes, QStringList({"Change this feature will clean your variables values!\n"
+                               " Are you agree to continue with this action?",
+                               "Discard the values you typed?"}));
+  QVERIFY(w.Switch()->isChecked());
+  QCOMPARE(w.List("lvwLinks2")->CustomValue(0), QString("Bob"));
+}
+
+void FMainTest::saveAsksBeforeReplacingAFile() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  package.Write("book.pdf", "the reseller's earlier book");
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  const int dialogs = FileDialog::openCount();
+  // "No" goes back to the dialog, on the same name; cancelling it then saves nothing.
+  FileDialog::setNextFileName("book");
+  MessageBox::setNextAnswer(QMessageBox::Cancel);
+  FileDialog::setNextFileName(QString());
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(FileDialog::openCount(), dialogs + 2);
+  QCOMPARE(FileDialog::lastRequest().selectedFile, QString("book.pdf"));
+  QCOMPARE(ShownTexts(),
+           QStringList({QString("A file named \"book.pdf\" already exists in \"%1\".\n"
+                                "Do you want to replace it?")
+                            .arg(QFileInfo(package.Path("book.pdf")).absolutePath())}));
+  QCOMPARE(w.frm.OutputFileName(), std::string());
+  QCOMPARE(FileBytes(package.Path("book.pdf")), QByteArray("the reseller's earlier book"));
+
+  FileDialog::setNextFileName("book.pdf");
+  MessageBox::setNextAnswer(QMessageBox::Ok);
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.frm.OutputFileName(), package.Path("book.pdf").toStdString());
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
 }
 
 void FMainTest::packageCheckFailures_data() {
@@ -788,11 +1051,14 @@ void FMainTest::statusAfterFailure() {
   w.Load();
   w.Switch()->setChecked(false);
   FileDialog::setNextFileName("earlier.pdf");
+  MessageBox::setNextAnswer(QMessageBox::Ok);  // replace it
   w.Button("btnSaveRebrandablePDF")->click();
   QCOMPARE(w.Status(), status);
   QCOMPARE(w.Gauge()->Maximum(), 100);
   QCOMPARE(w.Gauge()->Value(), 100);
-  QCOMPARE(ShownTexts(), QStringList());
+  // Only the question about replacing the file; the failure shows in the status line.
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Question);
   // A failed run replaces nothing.
   QFile earlier(package.Path("earlier.pdf"));
   QVERIFY(earlier.open(QIODevice::ReadOnly));
@@ -875,6 +1141,53 @@ void FMainTest::previewsWhereTheFolderCannotTakeTheFile() {
   QVERIFY(QFileInfo(package.Path("test.pdf")).isDir());
   QVERIFY(w.Button("btnPreviewBranded")->isEnabled());
   QCOMPARE(ShownTexts(), QStringList());
+  // Both previews went to the user's cache instead, and only a written preview was opened.
+  const QString cached = cache_.filePath("corvella-rebrander/test.pdf");
+  QCOMPARE(opened_, QStringList({cached}));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), cached);
+}
+
+// A program folder that can't be written (here: one that doesn't exist, which stops root too)
+// with the package elsewhere: the previews go to the user's cache, and say so when that fails
+// as well.
+void FMainTest::previewsOfAReadOnlyInstallGoToTheCache() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  QTemporaryDir root;
+  Window w(root.filePath("no-such-program-folder").toStdString());
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  QVERIFY(w.frm.OpenPackage(package.Path("")));
+  const QString cached = cache_.filePath("corvella-rebrander/test.pdf");
+  QFile::remove(cached);
+
+  w.Button("btnPreviewOriginal")->click();
+  QCOMPARE(opened_, QStringList({cached}));
+  QCOMPARE(FileBytes(cached), QByteArray(kPDFBytes));
+
+  // The fake library writes no file; the run was pointed at the cache.
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), cached);
+  QVERIFY(fake.Log().find("pdfOpenOutputFileA \"" + cached.toStdString() + "\"") !=
+          std::string::npos);
+  QCOMPARE(ShownTexts(), QStringList());
+
+  // No cache folder can be made either: both previews say so and open nothing.
+  package.Write("not-a-folder", "x");
+  qputenv("XDG_CACHE_HOME", package.Path("not-a-folder").toLocal8Bit());
+  opened_.clear();
+  w.Button("btnPreviewOriginal")->click();
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(opened_, QStringList());
+  QCOMPARE(MessageBox::shown().size(), 2);
+  for (const MessageBox::Shown& shown : MessageBox::shown()) {
+    QVERIFY2(shown.text.startsWith("The preview can't be written:"), qPrintable(shown.text));
+    QVERIFY2(shown.text.contains("no-such-program-folder/test.pdf"), qPrintable(shown.text));
+    QVERIFY2(shown.text.contains("not-a-folder/corvella-rebrander/test.pdf"),
+             qPrintable(shown.text));
+  }
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));  // no run was started
 }
 
 void FMainTest::referralAddress_data() {
