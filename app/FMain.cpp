@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -36,6 +38,7 @@
 #include "RebrandRun.h"
 #include "Seams.h"
 #include "Settings.h"
+#include "ValuesFile.h"
 #include "VariableList.h"
 
 namespace {
@@ -254,6 +257,14 @@ QWidget* TfrmMain::CreateCommandColumn() {
   btnOpenPackage = CreateButton(
       column, "btnOpenPackage", QStringLiteral("Open package..."),
       QStringLiteral("Load a package (file.dat and variables.dat) from any folder"), at(190));
+  btnLoadValues = CreateButton(column, "btnLoadValues", QStringLiteral("Load values..."),
+                               QStringLiteral("Fill in the values kept in a values file"), at(217));
+  btnSaveValues =
+      CreateButton(column, "btnSaveValues", QStringLiteral("Save values..."),
+                   QStringLiteral("Keep the values typed here for other books"), at(244));
+  for (QPushButton* button : {btnLoadValues, btnSaveValues}) {
+    button->setEnabled(false);
+  }
   return column;
 }
 
@@ -342,6 +353,8 @@ void TfrmMain::ConnectCommands() {
   };
   command(btnOpenPDF, &TfrmMain::btnOpenPDFClick);
   command(btnOpenPackage, &TfrmMain::btnOpenPackageClick);
+  command(btnLoadValues, &TfrmMain::btnLoadValuesClick);
+  command(btnSaveValues, &TfrmMain::btnSaveValuesClick);
   command(btnPreviewOriginal, &TfrmMain::btnPreviewOriginalClick);
   command(btnPreviewBranded, &TfrmMain::btnPreviewBrandedClick);
   command(btnSaveRebrandablePDF, &TfrmMain::btnSaveRebrandablePDFClick);
@@ -480,8 +493,8 @@ bool TfrmMain::LoadPackageFrom(const std::string& folder) {
   }
   LoadVariableListsFrom(folder);
   packageFolder_ = folder;
-  for (QPushButton* button :
-       {btnClear, btnPreviewOriginal, btnPreviewBranded, btnSaveRebrandablePDF}) {
+  for (QPushButton* button : {btnClear, btnPreviewOriginal, btnPreviewBranded,
+                              btnSaveRebrandablePDF, btnLoadValues, btnSaveValues}) {
     button->setEnabled(true);
   }
   ShowLoadedPackage();
@@ -675,6 +688,139 @@ std::string TfrmMain::AskSaveFileName() {
     const QFileInfo refused(path);
     request.directory = refused.absolutePath();
     request.selectedFile = refused.fileName();
+  }
+}
+
+TVariableList* TfrmMain::VisibleList() const {
+  return chkRemoveDuplicated->isChecked() ? lvwLinks2 : lvwLinks;
+}
+
+QString TfrmMain::ValuesDialogFolder() const {
+  if (!lastValuesFile_.isEmpty()) {
+    return QFileInfo(lastValuesFile_).absolutePath();
+  }
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return documents.isEmpty() ? QDir::homePath() : documents;
+}
+
+void TfrmMain::btnSaveValuesClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  // One value per variable: the first typed in the list shown, the one the user edits.
+  std::vector<TNamedValue> values;
+  const TVariableList* list = VisibleList();
+  for (int i = 0; i < list->RowCount(); ++i) {
+    const TListRow row = list->Row(i);
+    const std::string& name = row.SubItems[kVariableName];
+    const bool known = std::any_of(values.begin(), values.end(),
+                                   [&](const TNamedValue& pair) { return pair.first == name; });
+    if (!row.SubItems[kCustomValue].empty() && !known) {
+      values.emplace_back(name, row.SubItems[kCustomValue]);
+    }
+  }
+  if (values.empty()) {
+    MessageBox::information(this, QStringLiteral("No value has been typed yet, so there is "
+                                                 "nothing to save."));
+    return;
+  }
+  SaveDialogRequest request;
+  request.title = QStringLiteral("Save values");
+  request.nameFilter = QStringLiteral("Values files (*.txt)");
+  request.directory = ValuesDialogFolder();
+  request.selectedFile = lastValuesFile_.isEmpty() ? QStringLiteral("values.txt")
+                                                   : QFileInfo(lastValuesFile_).fileName();
+  QString path;
+  for (;;) {
+    path = FileDialog::getSaveFileName(this, request);
+    if (path.isEmpty()) {
+      return;
+    }
+    if (!QFileInfo::exists(path) || ConfirmReplace(path)) {
+      break;
+    }
+    request.directory = QFileInfo(path).absolutePath();
+    request.selectedFile = QFileInfo(path).fileName();
+  }
+  std::vector<std::string> refused;
+  const std::string text = FormatValuesFile(values, refused);
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) ||
+      file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size()) ||
+      !file.commit()) {
+    MessageBox::information(
+        this,
+        QStringLiteral("Cannot write the values file \"%1\": %2").arg(path, file.errorString()));
+    return;
+  }
+  lastValuesFile_ = path;
+  valuesTyped_ = false;
+  MainStatusPanel->setText(QStringLiteral("Values saved to \"%1\"").arg(path));
+  if (!refused.empty()) {
+    QString names;
+    for (const std::string& name : refused) {
+      names += QStringLiteral("\n  ") + QString::fromStdString(name);
+    }
+    MessageBox::information(
+        this, QStringLiteral("These variables have names a values file can't hold, so their "
+                             "values were not saved:") +
+                  names);
+  }
+}
+
+void TfrmMain::btnLoadValuesClick() {
+  if (runUnderWay_) {
+    return;
+  }
+  SaveDialogRequest request;
+  request.title = QStringLiteral("Load values");
+  request.nameFilter = QStringLiteral("Values files (*.txt)");
+  request.directory = ValuesDialogFolder();
+  const QString path = FileDialog::getOpenFileName(this, request);
+  if (path.isEmpty()) {
+    return;
+  }
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    MessageBox::information(
+        this,
+        QStringLiteral("Cannot read the values file \"%1\": %2").arg(path, file.errorString()));
+    return;
+  }
+  std::vector<TNamedValue> values;
+  try {
+    values = ParseValuesFile(file.readAll().toStdString(), path.toStdString());
+  } catch (const std::runtime_error& failure) {
+    MessageBox::information(this, QString::fromStdString(failure.what()));
+    return;
+  }
+  lastValuesFile_ = path;
+  TVariableList* list = VisibleList();
+  QStringList unmatched;
+  int filled = 0;
+  for (const auto& [name, value] : values) {
+    bool matched = false;
+    for (int i = 0; i < list->RowCount(); ++i) {
+      if (list->Row(i).SubItems[kVariableName] == name) {
+        list->SetCustomValue(i, QString::fromStdString(value));
+        matched = true;
+      }
+    }
+    if (matched) {
+      ++filled;
+    } else {
+      unmatched << QString::fromStdString(name);
+    }
+  }
+  MainStatusPanel->setText(QStringLiteral("%1 of %2 values loaded from \"%3\"")
+                               .arg(filled)
+                               .arg(values.size())
+                               .arg(path));
+  if (!unmatched.isEmpty()) {
+    MessageBox::information(
+        this, QStringLiteral("These names in \"%1\" match no variable of this package:\n  %2")
+                  .arg(path, unmatched.join(QStringLiteral("\n  "))));
   }
 }
 

@@ -59,6 +59,9 @@ class TfrmMain : public QWidget {
   // Commands.
   void btnOpenPDFClick();
   void btnOpenPackageClick();
+  // Keep the typed values in a NAME=VALUE file, and give them back to another book.
+  void btnSaveValuesClick();
+  void btnLoadValuesClick();
   // Checks and loads the package in `folder` (or the folder of a file of it); false when the
   // user kept the typed values, the check failed or the folder is not a package. On failure
   // the package loaded before stays loaded.
@@ -123,6 +126,9 @@ class TfrmMain : public QWidget {
   std::string AskSaveFileName();
   QString FirstSaveFolder() const;
   bool ConfirmReplace(const QString& path);
+  TVariableList* VisibleList() const;
+  QString ValuesDialogFolder() const;
+  QString lastValuesFile_;
 
   std::string programFolder_;
   std::string packageFolder_;  // empty until a package is loaded
@@ -143,6 +149,8 @@ class TfrmMain : public QWidget {
   QPushButton* btnSaveRebrandablePDF = nullptr;
   QPushButton* btnExit = nullptr;
   QPushButton* btnOpenPackage = nullptr;
+  QPushButton* btnSaveValues = nullptr;
+  QPushButton* btnLoadValues = nullptr;
   QCheckBox* chkRemoveDuplicated = nullptr;
   QPushButton* btnClear = nullptr;
   QPushButton* btnMakeMoney = nullptr;

@@ -224,6 +224,9 @@ class FMainTest : public QObject {
   void noQuestionOnceTheValuesAreSaved();
   void questionsDefaultToCancel();
   void saveAsksBeforeReplacingAFile();
+  void valuesAreKeptAndReused();
+  void badValuesFilesAreRefused_data();
+  void badValuesFilesAreRefused();
   void packageCheckFailures_data();
   void packageCheckFailures();
   void unreadableVariablesFileIsReportedAndChangesNothing();
@@ -595,6 +598,75 @@ void FMainTest::saveAsksBeforeReplacingAFile() {
   w.Button("btnSaveRebrandablePDF")->click();
   QCOMPARE(w.frm.OutputFileName(), package.Path("book.pdf").toStdString());
   QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+}
+
+void FMainTest::valuesAreKeptAndReused() {
+  Package package;
+  QTemporaryDir keep;
+  const QString valuesFile = keep.filePath("my values.txt");
+  {
+    Window w(package);
+    w.Load();
+    TypeValue(w.List("lvwLinks2"), 0, "Bob Émile");
+    TypeValue(w.List("lvwLinks2"), 2, "id=42");
+    FileDialog::setNextFileName(valuesFile);
+    w.Button("btnSaveValues")->click();
+    QCOMPARE(ShownTexts(), QStringList());
+    QVERIFY(!w.frm.ValuesTyped());
+    QCOMPARE(w.Status(), QString("Values saved to \"%1\"").arg(valuesFile));
+  }
+  const QList<QByteArray> lines = FileBytes(valuesFile).split('\n');
+  QVERIFY(lines.at(0).startsWith("#"));
+  QCOMPARE(lines.mid(1), QList<QByteArray>({"[[name]]=Bob \xC3\x89mile", "[[link]]=id=42", ""}));
+
+  // Another book: every occurrence of a matching name gets its value, in the list shown; names
+  // the book lacks are named. "[[NAME]]" is its own variable, byte for byte.
+  Window w(package);
+  w.Load();
+  w.Switch()->setChecked(false);
+  package.Write("more.txt", QByteArray("\xEF\xBB\xBF# kept for every book\r\n[[name]]=Carol\r\n\r\n"
+                                       "[[gone]]=x\n[[site]]=carol.example\n"));
+  FileDialog::setNextFileName(package.Path("more.txt"));
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(Column(w.List("lvwLinks"), 2), QStringList({"Carol", "carol.example", "", ""}));
+  QCOMPARE(ShownTexts(), QStringList({QString("These names in \"%1\" match no variable of this "
+                                              "package:\n  [[gone]]")
+                                          .arg(package.Path("more.txt"))}));
+  QCOMPARE(w.Status(), QString("2 of 3 values loaded from \"%1\"").arg(package.Path("more.txt")));
+
+  // The saved file loads back as it was typed.
+  w.Switch()->setChecked(true);
+  MessageBox::clearShown();
+  FileDialog::setNextFileName(valuesFile);
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(Column(w.List("lvwLinks2"), 2), QStringList({"Bob \u00C9mile", "", "id=42"}));
+}
+
+void FMainTest::badValuesFilesAreRefused_data() {
+  QTest::addColumn<QByteArray>("content");  // null: no file at all
+  QTest::addColumn<QString>("message");     // %1: the file
+  QTest::newRow("no equals sign") << QByteArray("[[name]]=Bob\njust a name\n")
+                                  << "\"%1\", line 2: expected NAME=VALUE, got \"just a name\"";
+  QTest::newRow("empty name") << QByteArray("=Bob\n")
+                              << "\"%1\", line 1: expected NAME=VALUE, got \"=Bob\"";
+  QTest::newRow("missing file") << QByteArray()
+                                << "Cannot read the values file \"%1\": No such file or directory";
+}
+
+void FMainTest::badValuesFilesAreRefused() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, message);
+  Package package;
+  if (!content.isNull()) {
+    package.Write("values.txt", content);
+  }
+  Window w(package);
+  w.Load();
+  FileDialog::setNextFileName(package.Path("values.txt"));
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(ShownTexts(), QStringList({message.arg(package.Path("values.txt"))}));
+  QVERIFY(!w.List("lvwLinks2")->HasCustomValue());
 }
 
 void FMainTest::packageCheckFailures_data() {
