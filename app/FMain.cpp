@@ -109,6 +109,12 @@ QString PackageFolderOf(const QString& path) {
   return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
 }
 
+bool IsPhaseStatus(const QString& status) {
+  return status == QLatin1String(kStatusPreparing) ||
+         status == QLatin1String(kStatusRemovingDuplicates) ||
+         status == QLatin1String(kStatusReplacing);
+}
+
 QString WithPDFExtension(const QString& path) {
   if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
     return path;
@@ -325,10 +331,17 @@ QWidget* TfrmMain::CreateStatusBar() {
   MainStatusPanel->setFrameShadow(QFrame::Sunken);
   MainStatusPanel->setMinimumWidth(0);
   MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblSavedFile = new QLabel(bar);
+  lblSavedFile->setObjectName(QStringLiteral("lblSavedFile"));
+  lblSavedFile->setTextFormat(Qt::RichText);
+  lblSavedFile->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  lblSavedFile->hide();
+  connect(lblSavedFile, &QLabel::linkActivated, this, &TfrmMain::OpenSavedFileLink);
   MainGauge = new TGauge(bar);
   MainGauge->setObjectName(QStringLiteral("MainGauge"));
   MainGauge->setFixedSize(kGaugeWidth, kStatusBarHeight);
   layout->addWidget(MainStatusPanel, 1);
+  layout->addWidget(lblSavedFile);
   layout->addWidget(MainGauge);
   return bar;
 }
@@ -647,9 +660,53 @@ void TfrmMain::btnSaveRebrandablePDFClick() {
   if (fileName.empty()) {
     return;
   }
+  // Said before any work, with the system's reason; the library can only say that it failed.
+  std::string reason;
+  if (!CanWriteFileAt(fileName, reason)) {
+    ShowRunStarting();
+    OutputFileName_ = fileName;
+    MainStatusPanel->setText(QStringLiteral("Cannot write the output file \"%1\": %2")
+                                 .arg(FromSystem(fileName), FromSystem(reason)));
+    // As a run that fails: the gauge full, in the error colour.
+    MainGauge->SetMaximum(100);
+    MainGauge->SetValue(100);
+    ShowRunFailed(QString());
+    return;
+  }
   if (RebrandToFile(fileName)) {
     valuesTyped_ = false;  // they are in the saved PDF now
+    ShowFileSaved(FromSystem(fileName));
   }
+}
+
+void TfrmMain::ShowRunStarting() {
+  MainGauge->SetFailed(false);
+  MainStatusPanel->setPalette(QPalette());
+  MainStatusPanel->setToolTip(QString());
+  lblSavedFile->hide();
+}
+
+void TfrmMain::ShowRunFailed(const QString& tip) {
+  MainGauge->SetFailed(true);
+  QPalette colours = MainStatusPanel->palette();
+  colours.setColor(QPalette::WindowText, ErrorColour(colours));
+  MainStatusPanel->setPalette(colours);
+  MainStatusPanel->setToolTip(tip.isEmpty() ? MainStatusPanel->text() : tip);
+}
+
+void TfrmMain::ShowFileSaved(const QString& path) {
+  const QFileInfo file(path);
+  lblSavedFile->setText(
+      QStringLiteral("<a href=\"file\">%1</a> &middot; <a href=\"folder\">Open folder</a>")
+          .arg(file.fileName().toHtmlEscaped()));
+  lblSavedFile->setToolTip(file.absoluteFilePath());
+  lblSavedFile->show();
+}
+
+void TfrmMain::OpenSavedFileLink(const QString& link) {
+  const QFileInfo file(QString::fromStdString(OutputFileName_));
+  DocumentOpener::open(link == QStringLiteral("folder") ? file.absolutePath()
+                                                        : file.absoluteFilePath());
 }
 
 // The folder the save dialog opens in the first time: the package's, where the user can write
@@ -836,6 +893,7 @@ bool TfrmMain::RebrandToFile(const std::string& FileName) {
     return false;
   }
   RunLock lock(*this);
+  ShowRunStarting();
   OutputFileName_ = FileName;
   // The run reads a copy of the rows, so nothing done to the lists while it serves messages
   // can pull a row from under it. An existing output file is left for the run to replace with
@@ -853,7 +911,16 @@ bool TfrmMain::RebrandToFile(const std::string& FileName) {
   options.PDFFileName = PDFFileName_;
   options.OutputFileName = OutputFileName_;
   options.LibraryName = libraryName_;
-  return RunRebranding(options, Formats_, observer);
+  const bool saved = RunRebranding(options, Formats_, observer);
+  if (!saved) {
+    // A failed library call keeps the status of its phase; the library's own messages went to
+    // standard output.
+    const bool phaseOnly = IsPhaseStatus(MainStatusPanel->text());
+    ShowRunFailed(phaseOnly ? QStringLiteral("The rebranding failed: the PDF library reported an "
+                                             "error (its messages are on standard output).")
+                            : QString());
+  }
+  return saved;
 }
 
 void TfrmMain::btnPreviewOriginalClick() {

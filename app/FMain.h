@@ -127,6 +127,11 @@ class TfrmMain : public QWidget {
   QString FirstSaveFolder() const;
   bool ConfirmReplace(const QString& path);
   TVariableList* VisibleList() const;
+  // How a run ended: a failure in the error colour, a save with the file named.
+  void ShowRunStarting();
+  void ShowRunFailed(const QString& tip);
+  void ShowFileSaved(const QString& path);
+  void OpenSavedFileLink(const QString& link);
   QString ValuesDialogFolder() const;
   QString lastValuesFile_;
 
@@ -157,5 +162,6 @@ class TfrmMain : public QWidget {
   TVariableList* lvwLinks = nullptr;
   TVariableList* lvwLinks2 = nullptr;
   QLabel* MainStatusPanel = nullptr;
+  QLabel* lblSavedFile = nullptr;  // after a save: the file, with links to it and its folder
   TGauge* MainGauge = nullptr;
 };

@@ -250,6 +250,9 @@ class FMainTest : public QObject {
   void statusAfterFailure_data();
   void statusAfterFailure();
   void commandsAreDisabledDuringARun();
+  void failureLooksLikeAFailure_data();
+  void failureLooksLikeAFailure();
+  void successNamesTheFileSaved();
   void previewOfTheOriginalOpensACopy();
   void previewOfTheRebrandedPDFWithoutLibraryOpensNothing();
   void previewsWhereTheFolderCannotTakeTheFile();
@@ -1135,6 +1138,85 @@ void FMainTest::statusAfterFailure() {
   QFile earlier(package.Path("earlier.pdf"));
   QVERIFY(earlier.open(QIODevice::ReadOnly));
   QCOMPARE(earlier.readAll(), QByteArray("an earlier output"));
+}
+
+void FMainTest::failureLooksLikeAFailure_data() {
+  QTest::addColumn<QString>("cause");
+  QTest::addColumn<QString>("status");  // %1: the output file
+  QTest::newRow("library missing") << "library"
+                                   << "Error: Cannot find dynapdf.dll";
+  QTest::newRow("library call failed") << "call"
+                                       << "Replacing variables...";
+  QTest::newRow("output folder missing")
+      << "folder"
+      << "Cannot write the output file \"%1\": No such file or directory";
+}
+
+void FMainTest::failureLooksLikeAFailure() {
+  QFETCH(QString, cause);
+  QFETCH(QString, status);
+  fakepdf::FakeControl fake;
+  fake.reset();
+  if (cause == "call") {
+    fake.fail("pdfInitStack");
+  }
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(cause == "library" ? kMissingLibrary : FAKEPDF_PATH);
+  w.Load();
+  const QString output =
+      cause == "folder" ? package.Path("gone/book.pdf") : package.Path("book.pdf");
+  FileDialog::setNextFileName(output);
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), status.arg(output));
+  QCOMPARE(ShownTexts(), QStringList());
+  TGauge* gauge = w.Gauge();
+  QVERIFY(gauge->Failed());
+  QCOMPARE(gauge->text(), QString("Failed"));
+  const QImage bar = gauge->grab().toImage();
+  const QColor chunk =
+      bar.pixelColor(QPoint(gauge->width() / 6, gauge->height() / 2) * bar.devicePixelRatio());
+  QVERIFY2(chunk.red() > 150 && chunk.green() < 100 && chunk.blue() < 100,
+           qPrintable(chunk.name()));
+  QLabel* panel = w.Child<QLabel>("MainStatusPanel");
+  QCOMPARE(panel->palette().color(QPalette::WindowText), ErrorColour(panel->palette()));
+  QVERIFY(!panel->toolTip().isEmpty());
+  QVERIFY(!w.Child<QLabel>("lblSavedFile")->isVisible());
+  QVERIFY(!QFile::exists(output));
+
+  // The next run that works looks like one again.
+  fake.reset();
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(!gauge->Failed());
+  QCOMPARE(gauge->text(), QString("100%"));
+  QVERIFY(panel->palette().color(QPalette::WindowText) != ErrorColour(panel->palette()));
+}
+
+void FMainTest::successNamesTheFileSaved() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  QLabel* saved = w.Child<QLabel>("lblSavedFile");
+  QVERIFY(!saved->isVisible());
+  FileDialog::setNextFileName("My <Book>");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(saved->isVisible());
+  QVERIFY2(saved->text().contains("My &lt;Book&gt;.pdf"), qPrintable(saved->text()));
+  QCOMPARE(saved->toolTip(), package.Path("My <Book>.pdf"));
+  emit saved->linkActivated("file");
+  emit saved->linkActivated("folder");
+  QCOMPARE(opened_,
+           QStringList({package.Path("My <Book>.pdf"), QDir(package.Path("")).absolutePath()}));
+  // A preview names no saved file.
+  w.Button("btnPreviewBranded")->click();
+  QVERIFY(!saved->isVisible());
 }
 
 void FMainTest::commandsAreDisabledDuringARun() {
