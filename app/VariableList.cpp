@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
 
 #include "CodePage.h"
@@ -34,6 +36,19 @@ class TVariableItem : public QTreeWidgetItem {
 
   bool operator<(const QTreeWidgetItem& other) const override {
     const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    if (column == TVariableList::kPageColumn) {
+      // Page 2 comes before page 10; a page that is not a number goes after every number.
+      bool thisIsNumber = false;
+      bool otherIsNumber = false;
+      const qlonglong mine = text(column).toLongLong(&thisIsNumber);
+      const qlonglong theirs = other.text(column).toLongLong(&otherIsNumber);
+      if (thisIsNumber && otherIsNumber && mine != theirs) {
+        return mine < theirs;
+      }
+      if (thisIsNumber != otherIsNumber) {
+        return thisIsNumber;
+      }
+    }
     return text(column).toStdString() < other.text(column).toStdString();
   }
 };
@@ -91,6 +106,23 @@ class TCellDelegate : public QStyledItemDelegate {
     }
   }
 
+  // A cell too narrow for its text (a long link target) shows all of it in a tooltip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QRect room = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+    if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > room.width()) {
+      QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(TVariableList::kRowHeight);
@@ -135,6 +167,12 @@ TVariableList::TVariableList(QWidget* parent) : QTreeWidget(parent) {
   head->setStretchLastSection(false);
   head->setSectionResizeMode(QHeaderView::Interactive);
   connect(head, &QHeaderView::sectionClicked, this, &TVariableList::SortByColumn);
+  // Once the user has sized a column, resizing the window keeps the widths they chose.
+  connect(head, &QHeaderView::sectionResized, this, [this] {
+    if (!sharingWidths_) {
+      userSizedColumns_ = true;
+    }
+  });
 
   // The selected row shows in the active-border grey with black text, focused or not.
   QPalette colours = palette();
@@ -382,6 +420,14 @@ void TVariableList::resizeEvent(QResizeEvent* event) {
 }
 
 void TVariableList::ShareWidthAmongFirstColumns() {
+  if (userSizedColumns_) {
+    return;
+  }
+  sharingWidths_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{sharingWidths_};
   setColumnWidth(3, kTypeColumnWidth);
   setColumnWidth(4, kPageColumnWidth);
   const int rest = std::max(0, viewport()->width() - kTypeColumnWidth - kPageColumnWidth);

@@ -28,6 +28,7 @@ class TVariableList : public QTreeWidget {
 
   static constexpr int kColumnCount = 5;
   static constexpr int kCustomValueColumn = 2;
+  static constexpr int kPageColumn = 4;
   static constexpr int kTypeColumnWidth = 150;
   static constexpr int kPageColumnWidth = 60;
   static constexpr int kRowHeight = 20;
@@ -90,4 +91,6 @@ class TVariableList : public QTreeWidget {
   Qt::SortOrder ownSortOrder_ = Qt::AscendingOrder;
   Qt::SortOrder* sortOrder_ = &ownSortOrder_;
   int sortColumn_ = -1;
+  bool sharingWidths_ = false;
+  bool userSizedColumns_ = false;
 };

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -238,6 +239,10 @@ class FMainTest : public QObject {
   void customValuesHoldAtMost1024Characters();
   void customValueCellsAreLightYellow();
   void headerClickSortsByBytesWithSharedDirection();
+  void pageColumnSortsByNumber();
+  void elidedCellsShowTheirTextInATooltip();
+  void columnsTheUserSizedKeepTheirWidth();
+  void typedValuesAreReadableUnderADarkPalette();
   void clearEmptiesOnlyTheListOfOccurrences();
   void switchWithoutCustomValuesAsksNothing();
   void switchCancelKeepsTickAndValues();
@@ -930,6 +935,97 @@ void FMainTest::headerClickSortsByBytesWithSharedDirection() {
   TVariableList* all = w.List("lvwLinks");
   clickHeader(all->header(), 0);
   QCOMPARE(Column(all, 0), QStringList({"b", "a", "B"}));
+}
+
+void FMainTest::pageColumnSortsByNumber() {
+  Package package("1^a^1^Text^10^0^v1\n1^b^1^Text^2^0^v2\n1^c^1^Text^x^0^v3\n1^d^1^Text^1^0^v4\n");
+  Window w(package);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  QHeaderView* head = distinct->header();
+  const QPoint page(head->sectionViewportPosition(4) + 5, head->height() / 2);
+  QTest::mouseClick(head->viewport(), Qt::LeftButton, {}, page);
+  QCOMPARE(Column(distinct, 4), QStringList({"1", "2", "10", "x"}));
+  QTest::mouseClick(head->viewport(), Qt::LeftButton, {}, page);
+  QCOMPARE(Column(distinct, 4), QStringList({"x", "10", "2", "1"}));
+}
+
+void FMainTest::elidedCellsShowTheirTextInATooltip() {
+  const QByteArray target =
+      "http://x.test/a/very/long/path/that/no/column/of/this/window/can/"
+      "show/whole?affiliate=[[link]]&campaign=spring";
+  Package package("1^" + target + "^me^Link^1^0^[[link]]\n1^short^me^Text^1^0^v\n");
+  Window w(package);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  const auto tooltipAt = [&](int row, int column) {
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000)) {
+      return QString("(the last tooltip stayed)");
+    }
+    const QPoint at = CellCentre(distinct, row, column);
+    QHelpEvent help(QEvent::ToolTip, at, distinct->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(distinct->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  QCOMPARE(tooltipAt(0, 0), QString::fromLatin1(target));
+  QCOMPARE(tooltipAt(1, 0), QString());
+  QCOMPARE(tooltipAt(0, 1), QString());
+}
+
+void FMainTest::columnsTheUserSizedKeepTheirWidth() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* list = w.List("lvwLinks2");
+  const int second = list->columnWidth(1);
+  const int third = list->columnWidth(2);
+  list->header()->resizeSection(0, 420);  // as a drag of the header's divider does
+  QCOMPARE(list->columnWidth(1), second);
+  QCOMPARE(list->columnWidth(2), third);
+  w.frm.resize(1000, 700);
+  QTRY_COMPARE(list->width(), 1000 - 185 - 14);
+  QCOMPARE(list->columnWidth(0), 420);
+  QCOMPARE(list->columnWidth(1), second);
+  QCOMPARE(list->columnWidth(2), third);
+  QCOMPARE(list->columnWidth(3), 150);
+}
+
+// Under a dark theme the list's text is light; on the yellow cells the typed value is drawn dark.
+void FMainTest::typedValuesAreReadableUnderADarkPalette() {
+  Package package;
+  Window w(package);
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+  dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+  dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+  w.frm.setPalette(dark);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  view->SetCustomValue(0, "WWWWWWWW");
+  view->clearSelection();
+  view->setCurrentItem(nullptr);
+  const QImage image = view->viewport()->grab().toImage();
+  const auto darkestIn = [&](int column) {
+    const QRect cell = view->visualRect(view->model()->index(0, column));
+    int darkest = 255;
+    for (int x = cell.left() + 2; x < cell.right() - 2; ++x) {
+      for (int y = cell.top() + 2; y < cell.bottom() - 2; ++y) {
+        darkest = std::min(darkest,
+                           image.pixelColor(QPoint(x, y) * image.devicePixelRatio()).lightness());
+      }
+    }
+    return darkest;
+  };
+  const QRect custom = view->visualRect(view->model()->index(0, 2));
+  QCOMPARE(image.pixelColor(QPoint(custom.right() - 4, custom.top() + 3) * image.devicePixelRatio())
+               .rgb(),
+           QColor(255, 255, 221).rgb());
+  QVERIFY(darkestIn(2) < 80);    // dark text on the yellow
+  QVERIFY(darkestIn(3) < 0x30);  // the dark base elsewhere
+  const QString path = QCoreApplication::applicationDirPath() + "/app-window-dark.png";
+  QVERIFY(w.frm.grab().save(path));
 }
 
 void FMainTest::clearEmptiesOnlyTheListOfOccurrences() {
