@@ -611,10 +611,10 @@ void TfrmMain::btnClearClick() {
   if (runUnderWay_ || !ConfirmDiscardTypedValues()) {
     return;
   }
+  // Both lists: the one shown is then what a run uses, whichever it is.
   lvwLinks->ClearRows();
-  if (!lvwLinks2->HasCustomValue()) {
-    valuesTyped_ = false;
-  }
+  lvwLinks2->ClearRows();
+  valuesTyped_ = false;
 }
 
 void TfrmMain::chkRemoveDuplicatedClick() {

@@ -243,7 +243,7 @@ class FMainTest : public QObject {
   void elidedCellsShowTheirTextInATooltip();
   void columnsTheUserSizedKeepTheirWidth();
   void typedValuesAreReadableUnderADarkPalette();
-  void clearEmptiesOnlyTheListOfOccurrences();
+  void clearEmptiesBothLists();
   void switchWithoutCustomValuesAsksNothing();
   void switchCancelKeepsTickAndValues();
   void switchOkEmptiesValuesAndFlipsList();
@@ -1028,24 +1028,29 @@ void FMainTest::typedValuesAreReadableUnderADarkPalette() {
   QVERIFY(w.frm.grab().save(path));
 }
 
-void FMainTest::clearEmptiesOnlyTheListOfOccurrences() {
+void FMainTest::clearEmptiesBothLists() {
+  fakepdf::FakeControl fake;
+  fake.reset();
   Package package;
   Window w(package);
-  w.Load();
-  w.Button("btnClear")->click();
-  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
-  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
-  QVERIFY(w.List("lvwLinks2")->isVisible());
-  QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
-  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
-
-  w.Load();
-  w.Switch()->setChecked(false);
-  QVERIFY(w.List("lvwLinks")->isVisible());
-  w.Button("btnClear")->click();
-  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
-  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  for (bool ticked : {true, false}) {
+    w.Load();
+    w.Switch()->setChecked(ticked);
+    w.Button("btnClear")->click();
+    QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
+    QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 0);
+    QCOMPARE(w.List(ticked ? "lvwLinks2" : "lvwLinks")->isVisible(), true);
+    QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+  }
   QCOMPARE(ShownTexts(), QStringList());
+  // What is shown is what a run uses: nothing, so the preview is an unchanged copy.
+  fake.reset();
+  w.Switch()->setChecked(true);
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(w.frm.Formats().Count(), std::size_t{0});
+  QVERIFY(fake.Log().find("pdfEditPage") == std::string::npos);
 }
 
 void FMainTest::switchWithoutCustomValuesAsksNothing() {
