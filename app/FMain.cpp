@@ -138,6 +138,9 @@ class TfrmMain::StatusObserver : public RunObserver {
     }
   }
   void ServeMessages() override { QCoreApplication::processEvents(); }
+  // The replacement of a big book takes seconds: the window repaints and the gauge moves, while
+  // the commands stay locked.
+  void RecordStep() override { QCoreApplication::processEvents(); }
 
  private:
   TGauge& gauge_;
@@ -153,7 +156,8 @@ class TfrmMain::RunLock {
     window_.runUnderWay_ = true;
     for (QWidget* control : std::initializer_list<QWidget*>{
              window.btnOpenPDF, window.btnPreviewOriginal, window.btnPreviewBranded,
-             window.btnSaveRebrandablePDF, window.btnClear, window.chkRemoveDuplicated}) {
+             window.btnSaveRebrandablePDF, window.btnClear, window.chkRemoveDuplicated,
+             window.btnOpenPackage, window.btnLoadValues, window.btnSaveValues}) {
       saved_.emplace_back(control, control->isEnabled());
       control->setEnabled(false);
     }

@@ -255,6 +255,7 @@ class FMainTest : public QObject {
   void statusAfterFailure_data();
   void statusAfterFailure();
   void commandsAreDisabledDuringARun();
+  void windowStaysAliveDuringTheReplacement();
   void failureLooksLikeAFailure_data();
   void failureLooksLikeAFailure();
   void successNamesTheFileSaved();
@@ -1318,6 +1319,41 @@ void FMainTest::successNamesTheFileSaved() {
   // A preview names no saved file.
   w.Button("btnPreviewBranded")->click();
   QVERIFY(!saved->isVisible());
+}
+
+// The replacement serves window messages once per record: a timer of the window fires while
+// the gauge moves through it, and the commands stay locked.
+void FMainTest::windowStaysAliveDuringTheReplacement() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  QByteArray records;
+  for (int i = 0; i < 300; ++i) {
+    records += "1^tag" + QByteArray::number(i) + "^v^Text^" + QByteArray::number(i % 30 + 1) +
+               "^0^n" + QByteArray::number(i) + "\n";
+  }
+  Package package(records);
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  QList<int> gaugeDuringReplacement;
+  bool locked = true;
+  QTimer watcher;
+  watcher.setInterval(0);
+  connect(&watcher, &QTimer::timeout, &w.frm, [&] {
+    if (w.Status() == "Replacing variables...") {
+      gaugeDuringReplacement << w.Gauge()->Value();
+      locked = locked && !w.Button("btnOpenPDF")->isEnabled() &&
+               !w.Button("btnOpenPackage")->isEnabled() && !w.Button("btnClear")->isEnabled();
+    }
+  });
+  watcher.start();
+  QVERIFY(w.frm.RebrandToFile(package.Path("out.pdf").toStdString()));
+  watcher.stop();
+  QVERIFY2(gaugeDuringReplacement.size() > 100,
+           qPrintable(QString::number(gaugeDuringReplacement.size())));
+  QVERIFY(gaugeDuringReplacement.first() < gaugeDuringReplacement.last());
+  QVERIFY(locked);
+  QVERIFY(w.Button("btnOpenPackage")->isEnabled());
 }
 
 void FMainTest::commandsAreDisabledDuringARun() {
