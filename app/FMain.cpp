@@ -9,9 +9,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSaveFile>
@@ -53,6 +57,7 @@ constexpr int kRightMarginWidth = 14;
 constexpr int kGaugeWidth = 130;
 constexpr int kCommandButtonWidth = 163;
 constexpr int kButtonHeight = 20;
+constexpr qreal kLargestFontPoints = 9.0;
 
 // Light yellow, the colour of the cells the user types into.
 const QColor kCustomValueColour(255, 255, 221);
@@ -101,6 +106,22 @@ bool CanWriteFileAt(const std::string& path, std::string& reason) {
   close(fd);
   unlink(probe.c_str());
   return true;
+}
+
+// The fixed places were measured for a small font; a larger desktop font is made just small
+// enough for `text` to fit `room` pixels, down to a size that is still readable.
+void ShrinkFontToFit(QWidget* widget, const QString& text, int room) {
+  constexpr qreal kSmallestPoints = 7.0;
+  QFont font = widget->font();
+  if (font.pointSizeF() <= 0) {
+    return;
+  }
+  while (font.pointSizeF() > kSmallestPoints && QFontMetrics(font).horizontalAdvance(text) > room) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  }
+  if (font != widget->font()) {
+    widget->setFont(font);
+  }
 }
 
 // The folder of a dropped or named package: the folder itself, or the folder of one of its files.
@@ -176,24 +197,32 @@ class TfrmMain::RunLock {
   std::vector<std::pair<QWidget*, bool>> saved_;
 };
 
+// The icon is compiled into this static library; nothing else would pull its resources in.
+static void LoadIconResource() { Q_INIT_RESOURCE(icons); }
+
 TfrmMain::TfrmMain(QWidget* parent) : TfrmMain(ProgramFolder(), parent) {}
 
 TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
     : QWidget(parent), programFolder_(WithTrailingSeparator(programFolder)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Corvella Rebrander"));
-  // The layout's fixed places are measured for a compact sans serif of the Tahoma/Arial kind.
+  // The desktop's font, as far as the fixed places allow: 20-pixel buttons take at most a
+  // 9-point font.
   QFont windowFont = font();
-  windowFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
-                          QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
-  windowFont.setPixelSize(11);
-  setFont(windowFont);
+  if (windowFont.pointSizeF() > kLargestFontPoints) {
+    windowFont.setPointSizeF(kLargestFontPoints);
+    setFont(windowFont);
+  }
   setAcceptDrops(true);
   CreateControls();
   ConnectCommands();
-  resize(kClientWidth, kClientHeight);
+  // The client area below the menu bar has the size of the original window.
+  resize(kClientWidth, kClientHeight + menuBarHeight());
   // Room for the bottom bar's buttons and the whole command column.
-  setMinimumSize(470, 300);
+  setMinimumSize(470, 380);
+  LoadIconResource();
+  setWindowIcon(QIcon::fromTheme(QStringLiteral(CORVELLA_APP_ID),
+                                 QIcon(QStringLiteral(":/icons/" CORVELLA_APP_ID ".svg"))));
   CenterOnScreen();
   FormCreate();
 }
@@ -201,7 +230,16 @@ TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
 TfrmMain::~TfrmMain() { FormDestroy(); }
 
 void TfrmMain::CreateControls() {
-  auto* layout = new QVBoxLayout(this);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  outer->setMenuBar(CreateMenuBar());
+
+  // The client area below the menu bar holds the layout of fixed places.
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  outer->addWidget(client, 1);
+  auto* layout = new QVBoxLayout(client);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(CreateTopBar());
@@ -218,6 +256,57 @@ void TfrmMain::CreateControls() {
   layout->addWidget(CreateStatusBar());
 }
 
+// The usual menus and shortcuts; each entry does what its button does, or the About box.
+QMenuBar* TfrmMain::CreateMenuBar() {
+  auto* bar = new QMenuBar(this);
+  bar->setObjectName(QStringLiteral("MenuBar"));
+  QMenu* file = bar->addMenu(QStringLiteral("&File"));
+  const auto entry = [this](QMenu* menu, const char* name, const QString& text,
+                            const QKeySequence& keys, void (TfrmMain::*handler)()) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, this,
+            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    return action;
+  };
+  entry(file, "actOpenPackage", QStringLiteral("&Open package..."), QKeySequence::Open,
+        &TfrmMain::btnOpenPackageClick);
+  entry(file, "actLoad", QStringLiteral("&Load branded PDF"), QKeySequence::Refresh,
+        &TfrmMain::btnOpenPDFClick);
+  file->addSeparator();
+  entry(file, "actLoadValues", QStringLiteral("Load &values..."), QKeySequence(),
+        &TfrmMain::btnLoadValuesClick);
+  entry(file, "actSaveValues", QStringLiteral("Sa&ve values..."), QKeySequence(),
+        &TfrmMain::btnSaveValuesClick);
+  file->addSeparator();
+  entry(file, "actPreviewOriginal", QStringLiteral("Preview &branded PDF"), QKeySequence(),
+        &TfrmMain::btnPreviewOriginalClick);
+  entry(file, "actPreviewBranded", QStringLiteral("&Preview rebranded PDF"),
+        QKeySequence(Qt::CTRL | Qt::Key_P), &TfrmMain::btnPreviewBrandedClick);
+  entry(file, "actSave", QStringLiteral("&Save rebranded PDF..."), QKeySequence::Save,
+        &TfrmMain::btnSaveRebrandablePDFClick);
+  file->addSeparator();
+  entry(file, "actExit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+        &TfrmMain::btnExitClick);
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  entry(help, "actAbout", QStringLiteral("&About Corvella Rebrander"), QKeySequence::HelpContents,
+        &TfrmMain::ShowAbout);
+  return bar;
+}
+
+int TfrmMain::menuBarHeight() const {
+  const QMenuBar* bar = findChild<QMenuBar*>(QStringLiteral("MenuBar"));
+  return bar != nullptr ? bar->sizeHint().height() : 0;
+}
+
+void TfrmMain::ShowAbout() {
+  MessageBox::about(this, QStringLiteral("About Corvella Rebrander"),
+                    QStringLiteral("Corvella Rebrander %1\n\nRebrands a PDF e-book package: your "
+                                   "name, site and links in every place the book names them.")
+                        .arg(QStringLiteral(CORVELLA_VERSION)));
+}
+
 QWidget* TfrmMain::CreateTopBar() {
   auto* bar = new QFrame(this);
   bar->setObjectName(QStringLiteral("TopBar"));
@@ -225,6 +314,7 @@ QWidget* TfrmMain::CreateTopBar() {
   auto* hint = new QLabel(QString::fromLatin1(kHintText), bar);
   hint->setObjectName(QStringLiteral("lblHints"));
   hint->move(187, 11);
+  ShrinkFontToFit(hint, hint->text(), kClientWidth - 187 - 4);
   hint->adjustSize();
   return bar;
 }
@@ -257,6 +347,9 @@ QWidget* TfrmMain::CreateCommandColumn() {
   chkRemoveDuplicated->setGeometry(8, 136, 164, 25);
   chkRemoveDuplicated->setChecked(true);
   chkRemoveDuplicated->setCursor(Qt::PointingHandCursor);
+  const int indicator = chkRemoveDuplicated->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                        chkRemoveDuplicated->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+  ShrinkFontToFit(chkRemoveDuplicated, chkRemoveDuplicated->text(), 164 - indicator - 2);
 
   auto* recommended = new QLabel(QStringLiteral("(recommended)"), column);
   recommended->setObjectName(QStringLiteral("lblRecommended"));
@@ -355,8 +448,10 @@ QPushButton* TfrmMain::CreateButton(QWidget* parent, const char* objectName, con
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(objectName));
   button->setGeometry(geometry);
+  ShrinkFontToFit(button, caption, geometry.width() - 10);
   button->setCursor(Qt::PointingHandCursor);
-  button->setAutoDefault(false);
+  // Enter presses the focused button, as Space does.
+  button->setAutoDefault(true);
   if (!hint.isEmpty()) {
     button->setToolTip(hint);
   }
@@ -392,7 +487,7 @@ void TfrmMain::CenterOnScreen() {
     return;
   }
   const QRect available = target->availableGeometry();
-  move(available.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  move(available.center() - QPoint(width() / 2, height() / 2));
 }
 
 void TfrmMain::FormCreate() {

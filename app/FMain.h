@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QLabel;
+class QMenuBar;
 class QPushButton;
 class TGauge;
 class TVariableList;
@@ -94,6 +95,9 @@ class TfrmMain : public QWidget {
   class StatusObserver;
 
   void CreateControls();
+  QMenuBar* CreateMenuBar();
+  int menuBarHeight() const;
+  void ShowAbout();
   QWidget* CreateTopBar();
   QWidget* CreateCommandColumn();
   QWidget* CreateListArea();

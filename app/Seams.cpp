@@ -85,6 +85,19 @@ QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString&
   return ask(parent, Kind::Question, text, acceptText);
 }
 
+void MessageBox::about(QWidget* parent, const QString& title, const QString& text) {
+  MessageBoxState& state = BoxState();
+  state.shown.append({Kind::Information, text});
+  if (!state.answers.isEmpty()) {
+    state.answers.dequeue();
+    return;
+  }
+  if (state.nonInteractive) {
+    return;
+  }
+  QMessageBox::about(parent, title, text);
+}
+
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer) {
   BoxState().answers.enqueue(answer);
 }

@@ -21,6 +21,8 @@ class MessageBox {
   static QMessageBox::StandardButton warning(QWidget* parent, const QString& text);
   // Error box with one OK button, for failures that no command handled.
   static QMessageBox::StandardButton critical(QWidget* parent, const QString& text);
+  // The About box: a title of its own, an OK button; recorded as information.
+  static void about(QWidget* parent, const QString& title, const QString& text);
   // Question before something the user may not want done: a button that does it, labelled
   // `acceptText`, answering Ok, and Cancel, the default, so Enter does nothing harmful.
   static QMessageBox::StandardButton question(QWidget* parent, const QString& text,

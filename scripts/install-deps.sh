@@ -9,8 +9,8 @@ packages=(
   libqpdf-dev libfreetype-dev libharfbuzz-dev libfontconfig-dev
   # fonts the text output falls back to
   fonts-liberation2 fonts-urw-base35 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
-  # the desktop window
-  qt6-base-dev
+  # the desktop window, its SVG icon, and the validators of its desktop entry and metainfo
+  qt6-base-dev libqt6svg6 desktop-file-utils appstream
   # tests: unit tests and independent judges of PDF output
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
   # fuzzing (scripts/fuzz.sh): libFuzzer's runtime

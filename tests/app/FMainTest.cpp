@@ -92,6 +92,7 @@ struct Window {
   }
   QPushButton* Button(const char* name) { return Child<QPushButton>(name); }
   TVariableList* List(const char* name) { return Child<TVariableList>(name); }
+  QWidget* Client() { return Child<QWidget>("ClientArea"); }
   QCheckBox* Switch() { return Child<QCheckBox>("chkRemoveDuplicated"); }
   QString Status() { return Child<QLabel>("MainStatusPanel")->text(); }
   TGauge* Gauge() { return Child<TGauge>("MainGauge"); }
@@ -263,6 +264,7 @@ class FMainTest : public QObject {
   void previewOfTheRebrandedPDFWithoutLibraryOpensNothing();
   void previewsWhereTheFolderCannotTakeTheFile();
   void previewsOfAReadOnlyInstallGoToTheCache();
+  void menusShortcutsAndEnter();
   void referralAddress_data();
   void referralAddress();
   void samplePackageRebrandedWithTheCoreLibrary();
@@ -278,7 +280,9 @@ void FMainTest::startUpStatesAndLayout() {
   Window w(package);
   QCOMPARE(w.frm.objectName(), QString("frmMain"));
   QCOMPARE(w.frm.windowTitle(), QString("Corvella Rebrander"));
-  QCOMPARE(w.frm.size(), QSize(792, 504));
+  // The original window's client area, below the menu bar.
+  QCOMPARE(w.Client()->size(), QSize(792, 504));
+  QCOMPARE(w.Client()->y(), w.Child<QWidget>("MenuBar")->height());
 
   struct Expected {
     const char* name;
@@ -310,23 +314,23 @@ void FMainTest::startUpStatesAndLayout() {
     QCOMPARE(button->toolTip(), QString(e.hint));
     QCOMPARE(button->isEnabled(), e.enabled);
     QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(GeometryIn(&w.frm, button), e.geometry);
+    QCOMPARE(GeometryIn(w.Client(), button), e.geometry);
   }
   QCheckBox* box = w.Switch();
   QCOMPARE(box->text(), QString("Remove duplicated variables"));
   QVERIFY(box->isChecked());
   QVERIFY(box->isEnabled());
-  QCOMPARE(GeometryIn(&w.frm, box), QRect(8, 33 + 136, 164, 25));
+  QCOMPARE(GeometryIn(w.Client(), box), QRect(8, 33 + 136, 164, 25));
 
   QVERIFY(w.List("lvwLinks2")->isVisible());
   QVERIFY(!w.List("lvwLinks")->isVisible());
-  QCOMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 593, 406));
+  QCOMPARE(GeometryIn(w.Client(), w.List("lvwLinks2")), QRect(185, 33, 593, 406));
   QCOMPARE(w.Status(), QString());
   QCOMPARE(w.Gauge()->Value(), 0);
   QCOMPARE(w.Gauge()->Maximum(), 100);
   QCOMPARE(w.Gauge()->width(), 130);
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).right(), 791);
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).bottom(), 503);
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()).right(), 791);
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()).bottom(), 503);
 
   for (const char* name : {"lvwLinks", "lvwLinks2"}) {
     TVariableList* list = w.List(name);
@@ -348,11 +352,12 @@ void FMainTest::startUpStatesAndLayout() {
 void FMainTest::listsFillTheRestOnResize() {
   Package package;
   Window w(package);
-  w.frm.resize(1000, 700);
-  QTRY_COMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 1000 - 185 - 14, 700 - 98));
-  QCOMPARE(GeometryIn(&w.frm, w.Button("btnOpenPDF")), QRect(9, 34, 163, 20));
-  QCOMPARE(GeometryIn(&w.frm, w.Button("btnClear")), QRect(187, 700 - 65 + 12, 116, 20));
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()), QRect(1000 - 130, 700 - 17, 130, 17));
+  w.frm.resize(1000, 700 + w.Client()->y());
+  QTRY_COMPARE(GeometryIn(w.Client(), w.List("lvwLinks2")),
+               QRect(185, 33, 1000 - 185 - 14, 700 - 98));
+  QCOMPARE(GeometryIn(w.Client(), w.Button("btnOpenPDF")), QRect(9, 34, 163, 20));
+  QCOMPARE(GeometryIn(w.Client(), w.Button("btnClear")), QRect(187, 700 - 65 + 12, 116, 20));
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()), QRect(1000 - 130, 700 - 17, 130, 17));
   // The first three columns share what "Type" and "Page" leave.
   TVariableList* list = w.List("lvwLinks2");
   const int share = list->columnWidth(0);
@@ -1479,6 +1484,40 @@ void FMainTest::previewsOfAReadOnlyInstallGoToTheCache() {
              qPrintable(shown.text));
   }
   QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));  // no run was started
+}
+
+void FMainTest::menusShortcutsAndEnter() {
+  Package package;
+  QTemporaryDir empty;
+  Window w(empty.path().toStdString());
+  w.frm.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+  QVERIFY(!w.frm.windowIcon().isNull());
+
+  QTest::keyClick(&w.frm, Qt::Key_F1);
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QVERIFY2(MessageBox::shown().at(0).text.startsWith("Corvella Rebrander 0.1\n"),
+           qPrintable(MessageBox::shown().at(0).text));
+
+  FileDialog::setNextFileName(package.Path(""));
+  QTest::keyClick(&w.frm, Qt::Key_O, Qt::ControlModifier);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+
+  const int dialogs = FileDialog::openCount();
+  FileDialog::setNextFileName(QString());
+  QTest::keyClick(&w.frm, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(FileDialog::openCount(), dialogs + 1);
+  QCOMPARE(FileDialog::lastRequest().title, QString("Save rebranded pdf"));
+
+  // Enter presses the focused button, as Space does.
+  MessageBox::clearShown();
+  w.Button("btnClear")->setFocus();
+  QTest::keyClick(w.Button("btnClear"), Qt::Key_Return);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 0);
+
+  QTest::keyClick(&w.frm, Qt::Key_Q, Qt::ControlModifier);
+  QVERIFY(!w.frm.isVisible());
+  QCOMPARE(ShownTexts(), QStringList());
 }
 
 void FMainTest::referralAddress_data() {
