@@ -216,6 +216,7 @@ TfrmMain::TfrmMain(const std::string& programFolder, QWidget* parent)
   setAcceptDrops(true);
   CreateControls();
   ConnectCommands();
+  MirrorButtonStatesInMenus();
   // The client area below the menu bar has the size of the original window.
   resize(kClientWidth, kClientHeight + menuBarHeight());
   // Room for the bottom bar's buttons and the whole command column.
@@ -293,6 +294,30 @@ QMenuBar* TfrmMain::CreateMenuBar() {
   entry(help, "actAbout", QStringLiteral("&About Corvella Rebrander"), QKeySequence::HelpContents,
         &TfrmMain::ShowAbout);
   return bar;
+}
+
+// A menu entry is usable exactly when its button is, before a load and during a run alike.
+void TfrmMain::MirrorButtonStatesInMenus() {
+  const std::pair<const char*, QPushButton*> pairs[] = {
+      {"actOpenPackage", btnOpenPackage},         {"actLoad", btnOpenPDF},
+      {"actLoadValues", btnLoadValues},           {"actSaveValues", btnSaveValues},
+      {"actPreviewOriginal", btnPreviewOriginal}, {"actPreviewBranded", btnPreviewBranded},
+      {"actSave", btnSaveRebrandablePDF}};
+  for (const auto& [name, button] : pairs) {
+    QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+    action->setEnabled(button->isEnabled());
+    mirroredActions_.insert(button, action);
+    button->installEventFilter(this);
+  }
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::EnabledChange) {
+    if (QAction* action = mirroredActions_.value(watched)) {
+      action->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 int TfrmMain::menuBarHeight() const {

@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QFont>
+#include <QHash>
 #include <QStyle>
 #include <QWidget>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "UGeneral.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QMenuBar;
@@ -97,6 +99,9 @@ class TfrmMain : public QWidget {
   void CreateControls();
   QMenuBar* CreateMenuBar();
   int menuBarHeight() const;
+  void MirrorButtonStatesInMenus();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  QHash<QObject*, QAction*> mirroredActions_;
   void ShowAbout();
   QWidget* CreateTopBar();
   QWidget* CreateCommandColumn();

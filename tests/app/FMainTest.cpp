@@ -1,6 +1,7 @@
 // The main window driven through its widgets, offscreen, on packages made in temporary folders.
 // Modal boxes, the save dialog and the document viewer are answered through their seams; runs
 // load the scriptable fake PDF library or a library name that does not exist.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -1499,9 +1500,15 @@ void FMainTest::menusShortcutsAndEnter() {
   QVERIFY2(MessageBox::shown().at(0).text.startsWith("Corvella Rebrander 0.1\n"),
            qPrintable(MessageBox::shown().at(0).text));
 
+  // The menus offer what the buttons offer: before a load, no save and no preview.
+  const auto usable = [&](const char* action) { return w.Child<QAction>(action)->isEnabled(); };
+  QVERIFY(usable("actOpenPackage") && usable("actLoad") && usable("actExit"));
+  QVERIFY(!usable("actSave") && !usable("actPreviewBranded") && !usable("actSaveValues"));
+
   FileDialog::setNextFileName(package.Path(""));
   QTest::keyClick(&w.frm, Qt::Key_O, Qt::ControlModifier);
   QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QVERIFY(usable("actSave") && usable("actPreviewBranded") && usable("actSaveValues"));
 
   const int dialogs = FileDialog::openCount();
   FileDialog::setNextFileName(QString());
