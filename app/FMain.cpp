@@ -683,7 +683,13 @@ void TfrmMain::LoadVariableListsFrom(const std::string& folder) {
   lvwLinks2->setUpdatesEnabled(true);
 }
 
+void TfrmMain::CommitOpenEditors() {
+  lvwLinks->CommitOpenEditor();
+  lvwLinks2->CommitOpenEditor();
+}
+
 bool TfrmMain::ConfirmDiscardTypedValues() {
+  CommitOpenEditors();
   if (!valuesTyped_ || !(lvwLinks->HasCustomValue() || lvwLinks2->HasCustomValue())) {
     return true;
   }
@@ -776,6 +782,7 @@ void TfrmMain::btnSaveRebrandablePDFClick() {
   if (runUnderWay_) {
     return;
   }
+  CommitOpenEditors();
   if (lvwLinks->RowCount() == 0) {
     MessageBox::information(this, QString::fromLatin1(kLoadFirstMessage));
     return;
@@ -888,6 +895,7 @@ void TfrmMain::btnSaveValuesClick() {
   if (runUnderWay_) {
     return;
   }
+  CommitOpenEditors();
   // One value per variable: the first typed in the list shown, the one the user edits.
   std::vector<TNamedValue> values;
   const TVariableList* list = VisibleList();
@@ -954,6 +962,7 @@ void TfrmMain::btnLoadValuesClick() {
   if (runUnderWay_) {
     return;
   }
+  CommitOpenEditors();
   SaveDialogRequest request;
   request.title = QStringLiteral("Load values");
   request.nameFilter = QStringLiteral("Values files (*.txt)");
@@ -1016,6 +1025,7 @@ bool TfrmMain::RebrandToFile(const std::string& FileName) {
   if (runUnderWay_) {
     return false;
   }
+  CommitOpenEditors();
   RunLock lock(*this);
   ShowRunStarting();
   OutputFileName_ = FileName;

@@ -125,6 +125,7 @@ class TfrmMain : public QWidget {
   void ShowLoadedPackage();
   // Asks before typed values would be lost; true when there are none or the user lets them go.
   bool ConfirmDiscardTypedValues();
+  void CommitOpenEditors();
   // The places the previews may write, in order: beside the program, then the user's cache.
   std::vector<std::string> PreviewFileCandidates() const;
   // The first candidate a run can write; empty, with the reasons, when none can be.

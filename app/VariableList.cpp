@@ -258,6 +258,16 @@ bool TVariableList::HasCustomValue() const {
   return false;
 }
 
+void TVariableList::CommitOpenEditor() {
+  if (state() != QAbstractItemView::EditingState) {
+    return;
+  }
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}
+
 void TVariableList::SelectFirstRow() {
   QTreeWidgetItem* first = topLevelItem(0);
   if (first == nullptr) {

@@ -53,6 +53,10 @@ class TVariableList : public QTreeWidget {
   // True while an in-place editor is open.
   bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
 
+  // Stores what an open editor holds and closes it, so a command started from the keyboard
+  // while the user is still typing (Ctrl+S) sees the value.
+  void CommitOpenEditor();
+
   // Selects and focuses the first row and scrolls it into view; nothing when there is none.
   void SelectFirstRow();
 

@@ -266,10 +266,11 @@ class FMainTest : public QObject {
   void previewsWhereTheFolderCannotTakeTheFile();
   void previewsOfAReadOnlyInstallGoToTheCache();
   void menusShortcutsAndEnter();
+  void aShortcutWhileTypingKeepsTheValue();
   void referralAddress_data();
   void referralAddress();
   void samplePackageRebrandedWithTheCoreLibrary();
-  void screenshotAfterLoad();
+  void screenshotsOfTheStates();
 
  private:
   QStringList opened_;
@@ -1527,6 +1528,31 @@ void FMainTest::menusShortcutsAndEnter() {
   QCOMPARE(ShownTexts(), QStringList());
 }
 
+// Ctrl+S while the editor is still open: the run and the values file get what is typed.
+void FMainTest::aShortcutWhileTypingKeepsTheValue() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  w.frm.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+  TVariableList* list = w.List("lvwLinks2");
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(
+      list->model()->index(0, 2), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QTest::keyClick(list, Qt::Key_F2);
+  QLineEdit* editor = list->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  QTest::keyClicks(editor, "Bob");
+  FileDialog::setNextFileName("typed.pdf");
+  QTest::keyClick(editor, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(w.frm.Formats().Objects(0).Value, std::string("Bob"));
+  QVERIFY(!list->IsEditing());
+}
+
 void FMainTest::referralAddress_data() {
   QTest::addColumn<QByteArray>("settings");  // null: no settings file
   QTest::addColumn<QString>("address");
@@ -1607,7 +1633,7 @@ void FMainTest::samplePackageRebrandedWithTheCoreLibrary() {
 #endif
 }
 
-void FMainTest::screenshotAfterLoad() {
+void FMainTest::screenshotsOfTheStates() {
   Package package;
   Window w(package);
   w.Load();
@@ -1617,6 +1643,29 @@ void FMainTest::screenshotAfterLoad() {
   w.Gauge()->SetValue(100);
   const QString path = QCoreApplication::applicationDirPath() + "/app-window.png";
   QVERIFY(w.frm.grab().save(path));
+
+  // The states a user meets next, for a look by eye: a typed value being edited, a failed
+  // run, and a save that names its file.
+  fakepdf::FakeControl fake;
+  fake.reset();
+  TVariableList* list = w.List("lvwLinks2");
+  list->setFocus();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CellCentre(list, 2, 0));
+  QTest::keyClick(list, 'j');
+  QVERIFY(list->IsEditing());
+  QTest::keyClicks(list->viewport()->findChild<QLineEdit*>(), "ane42");
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-typing.png"));
+  QTest::keyClick(list->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+  QTRY_COMPARE(list->CustomValue(2), QString("jane42"));
+  w.frm.SetLibraryName(kMissingLibrary);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-failed.png"));
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-saved.png"));
 }
 
 QTEST_MAIN(FMainTest)
