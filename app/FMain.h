@@ -4,14 +4,18 @@
 
 #include <QBrush>
 #include <QFont>
+#include <QHash>
 #include <QStyle>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "UGeneral.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
+class QMenuBar;
 class QPushButton;
 class TGauge;
 class TVariableList;
@@ -35,8 +39,14 @@ class TfrmMain : public QWidget {
       "Change this feature will clean your variables values!\n"
       " Are you agree to continue with this action?";
   static constexpr const char* kLoadFirstMessage = "Please load the branded pdf!";
+  static constexpr const char* kDiscardQuestion = "Discard the values you typed?";
 
   const std::string& ProgramFolderPath() const { return programFolder_; }
+  // The folder of the package that "Load branded  PDF" loads: the one opened last, else the
+  // program's folder. With a trailing separator.
+  const std::string& PackageFolder() const;
+  // True when the user has typed a custom value since the lists were filled or last saved.
+  bool ValuesTyped() const { return valuesTyped_; }
   const std::string& PDFFileName() const { return PDFFileName_; }
   const std::string& OutputFileName() const { return OutputFileName_; }
   const std::string& AffiliateID() const { return AffiliateID_; }
@@ -51,12 +61,21 @@ class TfrmMain : public QWidget {
 
   // Commands.
   void btnOpenPDFClick();
+  void btnOpenPackageClick();
+  // Keep the typed values in a NAME=VALUE file, and give them back to another book.
+  void btnSaveValuesClick();
+  void btnLoadValuesClick();
+  // Checks and loads the package in `folder` (or the folder of a file of it); false when the
+  // user kept the typed values, the check failed or the folder is not a package. On failure
+  // the package loaded before stays loaded.
+  bool OpenPackage(const QString& folder);
   bool CheckPackage();
   void LoadVariableLists();
   void btnClearClick();
   void chkRemoveDuplicatedClick();
   void btnSaveRebrandablePDFClick();
-  void RebrandToFile(const std::string& FileName);
+  // True when the output file was written.
+  bool RebrandToFile(const std::string& FileName);
   void btnPreviewOriginalClick();
   void btnPreviewBrandedClick();
   void btnMakeMoneyClick();
@@ -68,11 +87,22 @@ class TfrmMain : public QWidget {
                             QStyle::State AState, QBrush& ABrush, QFont& AFont,
                             const QString& ItemText);
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
  private:
   class RunLock;
   class StatusObserver;
 
   void CreateControls();
+  QMenuBar* CreateMenuBar();
+  int menuBarHeight() const;
+  void MirrorButtonStatesInMenus();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  QHash<QObject*, QAction*> mirroredActions_;
+  void ShowAbout();
   QWidget* CreateTopBar();
   QWidget* CreateCommandColumn();
   QWidget* CreateListArea();
@@ -87,11 +117,37 @@ class TfrmMain : public QWidget {
   void FormCreate();
   void FormDestroy();
   void ShowVisibleList();
-  std::string PreviewFileName() const;
+  // Checks the package in `folder` and, when it passes, fills the lists from it; the
+  // package's folder becomes the one loaded. False when the check failed (it said why).
+  bool LoadPackageFrom(const std::string& folder);
+  bool CheckPackageIn(const std::string& folder);
+  void LoadVariableListsFrom(const std::string& folder);
+  void ShowLoadedPackage();
+  // Asks before typed values would be lost; true when there are none or the user lets them go.
+  bool ConfirmDiscardTypedValues();
+  void CommitOpenEditors();
+  // The places the previews may write, in order: beside the program, then the user's cache.
+  std::vector<std::string> PreviewFileCandidates() const;
+  // The first candidate a run can write; empty, with the reasons, when none can be.
+  std::string WritablePreviewFile(QString& reasons) const;
+  void ReportPreviewNotWritable(const QString& reasons);
+  void MakeCacheFolderFor(const std::string& preview) const;
   // Asks for the output path; empty when cancelled.
   std::string AskSaveFileName();
+  QString FirstSaveFolder() const;
+  bool ConfirmReplace(const QString& path);
+  TVariableList* VisibleList() const;
+  // How a run ended: a failure in the error colour, a save with the file named.
+  void ShowRunStarting();
+  void ShowRunFailed(const QString& tip);
+  void ShowFileSaved(const QString& path);
+  void OpenSavedFileLink(const QString& link);
+  QString ValuesDialogFolder() const;
+  QString lastValuesFile_;
 
   std::string programFolder_;
+  std::string packageFolder_;  // empty until a package is loaded
+  bool valuesTyped_ = false;
   std::string PDFFileName_;
   std::string OutputFileName_;
   std::string AffiliateID_;
@@ -107,11 +163,15 @@ class TfrmMain : public QWidget {
   QPushButton* btnPreviewBranded = nullptr;
   QPushButton* btnSaveRebrandablePDF = nullptr;
   QPushButton* btnExit = nullptr;
+  QPushButton* btnOpenPackage = nullptr;
+  QPushButton* btnSaveValues = nullptr;
+  QPushButton* btnLoadValues = nullptr;
   QCheckBox* chkRemoveDuplicated = nullptr;
   QPushButton* btnClear = nullptr;
   QPushButton* btnMakeMoney = nullptr;
   TVariableList* lvwLinks = nullptr;
   TVariableList* lvwLinks2 = nullptr;
   QLabel* MainStatusPanel = nullptr;
+  QLabel* lblSavedFile = nullptr;  // after a save: the file, with links to it and its folder
   TGauge* MainGauge = nullptr;
 };

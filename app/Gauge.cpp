@@ -1,5 +1,6 @@
 #include "Gauge.h"
 
+#include <QPalette>
 #include <algorithm>
 
 TGauge::TGauge(QWidget* parent) : QProgressBar(parent) {
@@ -33,4 +34,29 @@ void TGauge::Show() {
   if (rangeChanged && isVisible()) {
     repaint();
   }
+}
+
+void TGauge::SetFailed(bool failed) {
+  if (failed == failed_) {
+    return;
+  }
+  failed_ = failed;
+  if (failed) {
+    QPalette colours = palette();
+    colours.setColor(QPalette::Highlight, ErrorColour(colours));
+    colours.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(colours);
+    setFormat(QStringLiteral("Failed"));
+  } else {
+    setPalette(QPalette());
+    setFormat(QStringLiteral("%p%"));
+  }
+  if (isVisible()) {
+    repaint();
+  }
+}
+
+QColor ErrorColour(const QPalette& palette) {
+  const bool darkTheme = palette.color(QPalette::Window).lightness() < 128;
+  return darkTheme ? QColor(0xFF, 0x7B, 0x72) : QColor(0xC0, 0x1C, 0x28);
 }

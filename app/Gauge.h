@@ -18,9 +18,19 @@ class TGauge : public QProgressBar {
   // Held inside 0..maximum.
   void SetValue(int value);
 
+  // Marks the bar as showing a failure: drawn in the error colour, reading "Failed". The
+  // numbers stay as they are.
+  void SetFailed(bool failed);
+  bool Failed() const { return failed_; }
+
  private:
   void Show();
 
   int maximum_ = 100;
   int value_ = 0;
+  bool failed_ = false;
 };
+
+// The colour that marks a failure, readable on the palette's window colour (Qt's palettes have
+// no role for it): a deep red on light themes, a light red on dark ones.
+QColor ErrorColour(const QPalette& palette);

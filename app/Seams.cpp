@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QQueue>
 #include <QUrl>
 #include <optional>
@@ -22,7 +23,7 @@ MessageBoxState& BoxState() {
 }
 
 struct FileDialogState {
-  std::optional<QString> nextFileName;
+  QQueue<QString> nextFileNames;
   SaveDialogRequest lastRequest;
   int openCount = 0;
 };
@@ -43,6 +44,8 @@ QMessageBox::Icon IconOf(MessageBox::Kind kind) {
       return QMessageBox::Warning;
     case MessageBox::Kind::Critical:
       return QMessageBox::Critical;
+    case MessageBox::Kind::Question:
+      return QMessageBox::Question;
     case MessageBox::Kind::Information:
       break;
   }
@@ -55,6 +58,8 @@ QString TitleOf(MessageBox::Kind kind) {
       return QStringLiteral("Warning");
     case MessageBox::Kind::Critical:
       return QStringLiteral("Error");
+    case MessageBox::Kind::Question:
+      return QStringLiteral("Question");
     case MessageBox::Kind::Information:
       break;
   }
@@ -75,6 +80,24 @@ QMessageBox::StandardButton MessageBox::critical(QWidget* parent, const QString&
   return ask(parent, Kind::Critical, text);
 }
 
+QMessageBox::StandardButton MessageBox::question(QWidget* parent, const QString& text,
+                                                 const QString& acceptText) {
+  return ask(parent, Kind::Question, text, acceptText);
+}
+
+void MessageBox::about(QWidget* parent, const QString& title, const QString& text) {
+  MessageBoxState& state = BoxState();
+  state.shown.append({Kind::Information, text});
+  if (!state.answers.isEmpty()) {
+    state.answers.dequeue();
+    return;
+  }
+  if (state.nonInteractive) {
+    return;
+  }
+  QMessageBox::about(parent, title, text);
+}
+
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer) {
   BoxState().answers.enqueue(answer);
 }
@@ -87,7 +110,8 @@ const QList<MessageBox::Shown>& MessageBox::shown() { return BoxState().shown; }
 
 void MessageBox::clearShown() { BoxState().shown.clear(); }
 
-QMessageBox::StandardButton MessageBox::ask(QWidget* parent, Kind kind, const QString& text) {
+QMessageBox::StandardButton MessageBox::ask(QWidget* parent, Kind kind, const QString& text,
+                                            const QString& acceptText) {
   MessageBoxState& state = BoxState();
   state.shown.append({kind, text});
   if (!state.answers.isEmpty()) {
@@ -96,47 +120,96 @@ QMessageBox::StandardButton MessageBox::ask(QWidget* parent, Kind kind, const QS
   if (state.nonInteractive) {
     return QMessageBox::Ok;
   }
+  const bool asks = kind == Kind::Warning || kind == Kind::Question;
   const QMessageBox::StandardButtons buttons =
-      kind == Kind::Warning ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok;
+      asks ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok;
   QMessageBox box(IconOf(kind), TitleOf(kind), text, buttons, parent);
-  box.setDefaultButton(QMessageBox::Ok);
+  if (!acceptText.isEmpty()) {
+    box.button(QMessageBox::Ok)->setText(acceptText);
+  }
+  // A question defaults to keeping things as they are: Enter must not throw away work.
+  box.setDefaultButton(asks ? QMessageBox::Cancel : QMessageBox::Ok);
   const int answer = box.exec();
   // Closing the box through its frame counts as the button that cancels it.
   if (answer != QMessageBox::Ok && answer != QMessageBox::Cancel) {
-    return kind == Kind::Warning ? QMessageBox::Cancel : QMessageBox::Ok;
+    return asks ? QMessageBox::Cancel : QMessageBox::Ok;
   }
   return static_cast<QMessageBox::StandardButton>(answer);
 }
 
-QString FileDialog::getSaveFileName(QWidget* parent, const SaveDialogRequest& request) {
+namespace {
+
+// The queued answer of a dialog that a test has answered in advance, if any.
+std::optional<QString> TakeQueuedAnswer(const SaveDialogRequest& request) {
   FileDialogState& state = DialogState();
   state.lastRequest = request;
   ++state.openCount;
-  if (state.nextFileName) {
-    QString name = *state.nextFileName;
-    state.nextFileName.reset();
-    if (name.isEmpty()) {
-      return {};
-    }
-    return QDir(request.directory).absoluteFilePath(name);
+  if (state.nextFileNames.isEmpty()) {
+    return std::nullopt;
   }
-  QFileDialog dialog(parent, request.title, request.directory);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  // An existing file is replaced without a question.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setNameFilter(request.nameFilter);
-  dialog.selectNameFilter(request.nameFilter);
-  if (!request.selectedFile.isEmpty()) {
-    dialog.selectFile(request.selectedFile);
+  const QString name = state.nextFileNames.dequeue();
+  if (name.isEmpty()) {
+    return QString();
   }
+  return QDir(request.directory).absoluteFilePath(name);
+}
+
+QString RunDialog(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return {};
   }
   return dialog.selectedFiles().constFirst();
 }
 
-void FileDialog::setNextFileName(const QString& fileName) { DialogState().nextFileName = fileName; }
+}  // namespace
+
+QString FileDialog::getSaveFileName(QWidget* parent, const SaveDialogRequest& request) {
+  if (std::optional<QString> queued = TakeQueuedAnswer(request)) {
+    return *queued;
+  }
+  QFileDialog dialog(parent, request.title, request.directory);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The window asks itself before replacing a file: the name it writes may get an extension
+  // the dialog never saw.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setNameFilter(request.nameFilter);
+  dialog.selectNameFilter(request.nameFilter);
+  if (!request.selectedFile.isEmpty()) {
+    dialog.selectFile(request.selectedFile);
+  }
+  return RunDialog(dialog);
+}
+
+QString FileDialog::getOpenFileName(QWidget* parent, const SaveDialogRequest& request) {
+  if (std::optional<QString> queued = TakeQueuedAnswer(request)) {
+    return *queued;
+  }
+  QFileDialog dialog(parent, request.title, request.directory);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({request.nameFilter, QStringLiteral("All files (*)")});
+  dialog.selectNameFilter(request.nameFilter);
+  if (!request.selectedFile.isEmpty()) {
+    dialog.selectFile(request.selectedFile);
+  }
+  return RunDialog(dialog);
+}
+
+QString FileDialog::getExistingDirectory(QWidget* parent, const SaveDialogRequest& request) {
+  if (std::optional<QString> queued = TakeQueuedAnswer(request)) {
+    return *queued;
+  }
+  QFileDialog dialog(parent, request.title, request.directory);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  return RunDialog(dialog);
+}
+
+void FileDialog::setNextFileName(const QString& fileName) {
+  DialogState().nextFileNames.enqueue(fileName);
+}
 
 const SaveDialogRequest& FileDialog::lastRequest() { return DialogState().lastRequest; }
 

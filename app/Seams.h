@@ -13,7 +13,7 @@ class QWidget;
 // The window's modal message box (`msgMain`): information with OK, warning with OK and Cancel.
 class MessageBox {
  public:
-  enum class Kind { Information, Warning, Critical };
+  enum class Kind { Information, Warning, Critical, Question };
 
   // Information box with one OK button.
   static QMessageBox::StandardButton information(QWidget* parent, const QString& text);
@@ -21,6 +21,12 @@ class MessageBox {
   static QMessageBox::StandardButton warning(QWidget* parent, const QString& text);
   // Error box with one OK button, for failures that no command handled.
   static QMessageBox::StandardButton critical(QWidget* parent, const QString& text);
+  // The About box: a title of its own, an OK button; recorded as information.
+  static void about(QWidget* parent, const QString& title, const QString& text);
+  // Question before something the user may not want done: a button that does it, labelled
+  // `acceptText`, answering Ok, and Cancel, the default, so Enter does nothing harmful.
+  static QMessageBox::StandardButton question(QWidget* parent, const QString& text,
+                                              const QString& acceptText);
 
   // The next box is not shown: it returns `answer` at once. Answers queue up in order.
   static void setNextAnswer(QMessageBox::StandardButton answer);
@@ -37,10 +43,11 @@ class MessageBox {
   static void clearShown();
 
  private:
-  static QMessageBox::StandardButton ask(QWidget* parent, Kind kind, const QString& text);
+  static QMessageBox::StandardButton ask(QWidget* parent, Kind kind, const QString& text,
+                                         const QString& acceptText = {});
 };
 
-// What the save dialog was opened with, so tests can check title, filter and starting place.
+// What a file dialog was opened with, so tests can check title, filter and starting place.
 struct SaveDialogRequest {
   QString title;
   QString nameFilter;
@@ -48,14 +55,18 @@ struct SaveDialogRequest {
   QString selectedFile;
 };
 
-// The save dialog. Returns the confirmed path as the user gave it, or an empty string when the
-// dialog was cancelled.
+// The file dialogs. Each returns the confirmed path as the user gave it, or an empty string when
+// the dialog was cancelled.
 class FileDialog {
  public:
   static QString getSaveFileName(QWidget* parent, const SaveDialogRequest& request);
+  // An existing file to read.
+  static QString getOpenFileName(QWidget* parent, const SaveDialogRequest& request);
+  // An existing folder.
+  static QString getExistingDirectory(QWidget* parent, const SaveDialogRequest& request);
 
   // The next dialog is not shown: it yields `fileName` (empty: cancelled). A relative name is
-  // taken relative to the dialog's folder, as a typed name would be.
+  // taken relative to the dialog's folder, as a typed name would be. Answers queue up in order.
   static void setNextFileName(const QString& fileName);
   static const SaveDialogRequest& lastRequest();
   static int openCount();

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <algorithm>
 
 namespace {
@@ -20,6 +23,9 @@ QString ToDisplay(const std::string& text) { return QString::fromStdString(text)
 
 std::string FromDisplay(const QString& text) { return text.toStdString(); }
 
+// A strong blue that stands out on the grey selection and on the light yellow alike.
+QColor CurrentCellColour() { return QColor(0x1A, 0x5F, 0xB4); }
+
 // Rows sort by the bytes of their texts, letter case included, as the rest of the system
 // compares texts.
 class TVariableItem : public QTreeWidgetItem {
@@ -28,6 +34,19 @@ class TVariableItem : public QTreeWidgetItem {
 
   bool operator<(const QTreeWidgetItem& other) const override {
     const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    if (column == TVariableList::kPageColumn) {
+      // Page 2 comes before page 10; a page that is not a number goes after every number.
+      bool thisIsNumber = false;
+      bool otherIsNumber = false;
+      const qlonglong mine = text(column).toLongLong(&thisIsNumber);
+      const qlonglong theirs = other.text(column).toLongLong(&otherIsNumber);
+      if (thisIsNumber && otherIsNumber && mine != theirs) {
+        return mine < theirs;
+      }
+      if (thisIsNumber != otherIsNumber) {
+        return thisIsNumber;
+      }
+    }
     return text(column).toStdString() < other.text(column).toStdString();
   }
 };
@@ -45,18 +64,61 @@ class TCellDelegate : public QStyledItemDelegate {
     QBrush brush = cell.backgroundBrush;
     QFont font = cell.font;
     list_->DrawItemProp(index.row(), index.column() - 1, cell.state, brush, font, cell.text);
+    if (brush != cell.backgroundBrush && brush.style() != Qt::NoBrush) {
+      // A colour the window chose is the same under every theme, so its text must be too:
+      // light text of a dark theme would vanish on the light yellow.
+      const QColor text = brush.color().lightness() > 128 ? QColor(Qt::black) : QColor(Qt::white);
+      cell.palette.setColor(QPalette::Text, text);
+    }
     cell.backgroundBrush = brush;
     cell.font = font;
+    // The row shows its focus through the current cell (below), not a frame round the row.
+    cell.state &= ~QStyle::State_HasFocus;
     const QWidget* widget = cell.widget;
     QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 
     painter->save();
-    painter->setPen(QColor(0xD0, 0xD0, 0xD0));
+    painter->setPen(option.palette.color(QPalette::Mid));
     const QRect r = option.rect;
     painter->drawLine(r.topRight(), r.bottomRight());
     painter->drawLine(r.bottomLeft(), r.bottomRight());
+    if (index == list_->currentIndex() && list_->selectionModel()->isRowSelected(index.row())) {
+      // The cell that F2, Space and typing edit: a frame two pixels wide inside the grid.
+      const QRect inner = r.adjusted(0, 0, -1, -1);
+      const QColor mark = CurrentCellColour();
+      painter->fillRect(QRect(inner.left(), inner.top(), inner.width(), 2), mark);
+      painter->fillRect(QRect(inner.left(), inner.bottom() - 1, inner.width(), 2), mark);
+      painter->fillRect(QRect(inner.left(), inner.top(), 2, inner.height()), mark);
+      painter->fillRect(QRect(inner.right() - 1, inner.top(), 2, inner.height()), mark);
+    }
     painter->restore();
+  }
+
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override {
+    const QString before = index.data(Qt::EditRole).toString();
+    QStyledItemDelegate::setModelData(editor, model, index);
+    if (index.data(Qt::EditRole).toString() != before) {
+      list_->NotifyCellEdited(index.row(), index.column());
+    }
+  }
+
+  // A cell too narrow for its text (a long link target) shows all of it in a tooltip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QRect room = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+    if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > room.width()) {
+      QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -90,7 +152,10 @@ TVariableList::TVariableList(QWidget* parent) : QTreeWidget(parent) {
   setAllColumnsShowFocus(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
-  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+  // Typing on a row opens its custom value with what was typed (keyPressEvent); a double-click
+  // opens it too (mouseDoubleClickEvent).
+  setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
   setItemDelegate(new TCellDelegate(this));
 
   QHeaderView* head = header();
@@ -100,6 +165,12 @@ TVariableList::TVariableList(QWidget* parent) : QTreeWidget(parent) {
   head->setStretchLastSection(false);
   head->setSectionResizeMode(QHeaderView::Interactive);
   connect(head, &QHeaderView::sectionClicked, this, &TVariableList::SortByColumn);
+  // Once the user has sized a column, resizing the window keeps the widths they chose.
+  connect(head, &QHeaderView::sectionResized, this, [this] {
+    if (!sharingWidths_) {
+      userSizedColumns_ = true;
+    }
+  });
 
   // The selected row shows in the active-border grey with black text, focused or not.
   QPalette colours = palette();
@@ -185,12 +256,22 @@ bool TVariableList::HasCustomValue() const {
   return false;
 }
 
+void TVariableList::CommitOpenEditor() {
+  if (state() != QAbstractItemView::EditingState) {
+    return;
+  }
+  if (QWidget* editor = indexWidget(currentIndex())) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}
+
 void TVariableList::SelectFirstRow() {
   QTreeWidgetItem* first = topLevelItem(0);
   if (first == nullptr) {
     return;
   }
-  setCurrentItem(first);
+  setCurrentItem(first, kCustomValueColumn);
   first->setSelected(true);
   scrollToItem(first);
 }
@@ -249,9 +330,81 @@ void TVariableList::keyPressEvent(QKeyEvent* event) {
       default:
         break;
     }
+    if (StartsTyping(*event) && currentIndex().isValid()) {
+      // What the user types on a selected row is its custom value, whichever cell is current;
+      // the editor gets the key, so the first character is not lost.
+      MakeCustomValueCurrent(currentIndex());
+      if (edit(currentIndex(), AnyKeyPressed, event)) {
+        event->accept();
+        return;
+      }
+    }
   }
   QTreeWidget::keyPressEvent(event);
 }
+
+bool TVariableList::StartsTyping(const QKeyEvent& event) const {
+  if ((event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0) {
+    return false;
+  }
+  const QString text = event.text();
+  return !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace();
+}
+
+void TVariableList::MakeCustomValueCurrent(const QModelIndex& row) {
+  const QModelIndex custom = row.siblingAtColumn(kCustomValueColumn);
+  if (custom.isValid() && custom != currentIndex()) {
+    selectionModel()->setCurrentIndex(custom, QItemSelectionModel::NoUpdate);
+  }
+}
+
+void TVariableList::mousePressEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  const bool rowWasSelected = at.isValid() && selectionModel()->isRowSelected(at.row());
+  QTreeWidget::mousePressEvent(event);
+  // A click that selects a row makes its custom value the cell to edit; a click on the row
+  // already selected picks the clicked cell, and opens it when that is the editable one.
+  if (at.isValid() && !rowWasSelected && event->button() == Qt::LeftButton) {
+    MakeCustomValueCurrent(at);
+  }
+}
+
+void TVariableList::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QModelIndex at = indexAt(event->position().toPoint());
+  if (!at.isValid() || event->button() != Qt::LeftButton) {
+    QTreeWidget::mouseDoubleClickEvent(event);
+    return;
+  }
+  // A double-click anywhere on a row opens its custom value.
+  const QModelIndex custom = at.siblingAtColumn(kCustomValueColumn);
+  selectionModel()->setCurrentIndex(
+      custom, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  edit(custom, DoubleClicked, event);
+  event->accept();
+}
+
+// Moving to another row by keyboard lands on its custom value, the one cell to edit.
+QModelIndex TVariableList::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex next = QTreeWidget::moveCursor(cursorAction, modifiers);
+  switch (cursorAction) {
+    case MoveUp:
+    case MoveDown:
+    case MovePageUp:
+    case MovePageDown:
+    case MoveHome:
+    case MoveEnd:
+    case MoveNext:
+    case MovePrevious:
+      if (next.isValid() && next.row() != currentIndex().row()) {
+        return next.siblingAtColumn(kCustomValueColumn);
+      }
+      return next;
+    default:
+      return next;
+  }
+}
+
+void TVariableList::NotifyCellEdited(int item, int column) { emit cellEdited(item, column); }
 
 // The current column moves in the order in which the columns stand on screen.
 void TVariableList::MoveCurrentColumn(int step) {
@@ -275,6 +428,14 @@ void TVariableList::resizeEvent(QResizeEvent* event) {
 }
 
 void TVariableList::ShareWidthAmongFirstColumns() {
+  if (userSizedColumns_) {
+    return;
+  }
+  sharingWidths_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{sharingWidths_};
   setColumnWidth(3, kTypeColumnWidth);
   setColumnWidth(4, kPageColumnWidth);
   const int rest = std::max(0, viewport()->width() - kTypeColumnWidth - kPageColumnWidth);

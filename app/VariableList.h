@@ -28,6 +28,7 @@ class TVariableList : public QTreeWidget {
 
   static constexpr int kColumnCount = 5;
   static constexpr int kCustomValueColumn = 2;
+  static constexpr int kPageColumn = 4;
   static constexpr int kTypeColumnWidth = 150;
   static constexpr int kPageColumnWidth = 60;
   static constexpr int kRowHeight = 20;
@@ -52,6 +53,10 @@ class TVariableList : public QTreeWidget {
   // True while an in-place editor is open.
   bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
 
+  // Stores what an open editor holds and closes it, so a command started from the keyboard
+  // while the user is still typing (Ctrl+S) sees the value.
+  void CommitOpenEditor();
+
   // Selects and focuses the first row and scrolls it into view; nothing when there is none.
   void SelectFirstRow();
 
@@ -63,18 +68,33 @@ class TVariableList : public QTreeWidget {
   void DrawItemProp(int item, int subItem, QStyle::State state, QBrush& brush, QFont& font,
                     const QString& text);
 
+  // Called by the cell editor when the user has changed a cell's text.
+  void NotifyCellEdited(int item, int column);
+
+ signals:
+  // The user changed the text of a cell through its editor (not code setting a value).
+  void cellEdited(int item, int column);
+
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShareWidthAmongFirstColumns();
   void MoveCurrentColumn(int step);
+  // Makes the custom-value cell of `row` the current cell without changing the selection.
+  void MakeCustomValueCurrent(const QModelIndex& row);
+  bool StartsTyping(const QKeyEvent& event) const;
 
   CanEditCellHandler canEditCell_;
   DrawItemPropHandler drawItemProp_;
   Qt::SortOrder ownSortOrder_ = Qt::AscendingOrder;
   Qt::SortOrder* sortOrder_ = &ownSortOrder_;
   int sortColumn_ = -1;
+  bool sharingWidths_ = false;
+  bool userSizedColumns_ = false;
 };

@@ -1,4 +1,6 @@
-// Corvella Rebrander: the desktop window over the package beside the program.
+// Corvella Rebrander: the desktop window over a package: the one beside the program, or the
+// folder named on the command line.
+#include <QStringList>
 #include <cstring>
 #include <iostream>
 
@@ -11,9 +13,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   InstallTerminateHandler();
-  // Qt takes its own options out of the arguments; the program itself takes none.
+  // Qt takes its own options out of the arguments; what is left may name a package folder.
   TApplication application(argc, argv);
+  TApplication::setApplicationName(QStringLiteral("corvella-rebrander"));
   TfrmMain frmMain;
   frmMain.show();
+  const QStringList arguments = TApplication::arguments();
+  if (arguments.size() > 1) {
+    RunGuarded([&] { frmMain.OpenPackage(arguments.at(1)); });
+  }
   return TApplication::exec();
 }

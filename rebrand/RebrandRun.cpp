@@ -172,6 +172,7 @@ RunResult RunRebranding(const RunOptions& options, TFormats& formats, RunObserve
     observer.SetStatus(kStatusReplacing);
     for (size_t i = 0; i < formats.Count(); ++i) {
       observer.SetGaugeValue(static_cast<int>(i) + 1);
+      observer.RecordStep();
       const TFormat& record = formats.Objects(i);
       if (record.Enabled) {
         ReplaceVariable(pdf, *run.engine, record, result.NotApplied);

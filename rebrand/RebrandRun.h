@@ -40,6 +40,9 @@ class RunObserver {
   virtual void SetStatus(const std::string& text) = 0;
   // Lets the window draw and handle input; nothing to do on the command line.
   virtual void ServeMessages() {}
+  // Called once per record of the replacement, after its gauge step, so a window can stay
+  // responsive on long books.
+  virtual void RecordStep() {}
 };
 
 struct RunOptions {

@@ -14,8 +14,8 @@ packages=(
   fonts-linuxlibertine
   # a CJK face for Chinese, Japanese and Korean values
   fonts-wqy-microhei
-  # the desktop window
-  qt6-base-dev
+  # the desktop window, its SVG icon, and the validators of its desktop entry and metainfo
+  qt6-base-dev libqt6svg6 desktop-file-utils appstream
   # tests: unit tests and independent judges of PDF output
   libgtest-dev libgmock-dev qpdf poppler-utils xvfb zlib1g-dev
   # tests under comma-decimal and Turkish locales: localedef and the locale sources it compiles

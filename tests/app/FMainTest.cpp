@@ -1,6 +1,7 @@
 // The main window driven through its widgets, offscreen, on packages made in temporary folders.
 // Modal boxes, the save dialog and the document viewer are answered through their seams; runs
 // load the scriptable fake PDF library or a library name that does not exist.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -8,12 +9,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -72,7 +75,8 @@ class Package {
 };
 
 struct Window {
-  explicit Window(const Package& package) : frm(package.Folder()) {
+  explicit Window(const Package& package) : Window(package.Folder()) {}
+  explicit Window(const std::string& programFolder) : frm(programFolder) {
     frm.show();
     if (!QTest::qWaitForWindowExposed(&frm)) {
       qWarning("the window was not exposed");
@@ -89,6 +93,7 @@ struct Window {
   }
   QPushButton* Button(const char* name) { return Child<QPushButton>(name); }
   TVariableList* List(const char* name) { return Child<TVariableList>(name); }
+  QWidget* Client() { return Child<QWidget>("ClientArea"); }
   QCheckBox* Switch() { return Child<QCheckBox>("chkRemoveDuplicated"); }
   QString Status() { return Child<QLabel>("MainStatusPanel")->text(); }
   TGauge* Gauge() { return Child<TGauge>("MainGauge"); }
@@ -134,13 +139,76 @@ void TryToEdit(TVariableList* list, int row, int column, const QString& how) {
   }
 }
 
+// Drops `paths` onto the window as a file manager would; true when the window took them.
+bool Drop(QWidget* window, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) {
+    urls << QUrl::fromLocalFile(path);
+  }
+  data.setUrls(urls);
+  const QPoint at = window->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window, &drop);
+  return drop.isAccepted();
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types a custom value into a row of the visible list the way a user does.
+void TypeValue(TVariableList* list, int row, const QString& value) {
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(
+      list->model()->index(row, 2),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QTest::keyClick(list, Qt::Key_F2);
+  QLineEdit* editor = list->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, value);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE(list->topLevelItem(row)->text(2), value);
+}
+
+QPoint CellCentre(TVariableList* list, int row, int column) {
+  return list->visualRect(list->model()->index(row, column)).center();
+}
+
+QLineEdit* OpenEditor(TVariableList* list) {
+  return list->IsEditing() ? list->viewport()->findChild<QLineEdit*>() : nullptr;
+}
+
+// Whether the left edge of a cell shows the strong blue frame of the current cell.
+bool ShowsCurrentCellFrame(TVariableList* list, int row, int column) {
+  const QImage image = list->viewport()->grab().toImage();
+  const QRect cell = list->visualRect(list->model()->index(row, column));
+  const QColor edge =
+      image.pixelColor(QPoint(cell.left() + 1, cell.center().y()) * image.devicePixelRatio());
+  return edge.blue() > 150 && edge.red() < 90 && edge.green() < 130;
+}
+
 }  // namespace
 
 class FMainTest : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase() {
+    // Previews that fall back to the user's cache write into this test's own folder.
+    QVERIFY(cache_.isValid());
+    qputenv("XDG_CACHE_HOME", cache_.path().toLocal8Bit());
+  }
+
   void init() {
+    qputenv("XDG_CACHE_HOME", cache_.path().toLocal8Bit());
     MessageBox::setNonInteractive(true);
     MessageBox::clearShown();
     DocumentOpener::setOpener([this](const QString& path) { opened_ << path; });
@@ -150,17 +218,34 @@ class FMainTest : public QObject {
   void startUpStatesAndLayout();
   void listsFillTheRestOnResize();
   void loadFillsBothLists();
+  void packageFromAnywhere_data();
+  void packageFromAnywhere();
+  void packageThatFailsKeepsTheOneLoaded();
   void secondLoadForgetsCustomValues();
+  void typedValuesAreNotLostSilently_data();
+  void typedValuesAreNotLostSilently();
+  void noQuestionOnceTheValuesAreSaved();
+  void questionsDefaultToCancel();
+  void saveAsksBeforeReplacingAFile();
+  void valuesAreKeptAndReused();
+  void badValuesFilesAreRefused_data();
+  void badValuesFilesAreRefused();
   void packageCheckFailures_data();
   void packageCheckFailures();
   void unreadableVariablesFileIsReportedAndChangesNothing();
   void onlyTheCustomValueColumnIsEditable_data();
   void onlyTheCustomValueColumnIsEditable();
   void arrowKeysMoveTheColumnToEdit();
+  void editingStartsTheWayUsersExpect_data();
+  void editingStartsTheWayUsersExpect();
   void customValuesHoldAtMost1024Characters();
   void customValueCellsAreLightYellow();
   void headerClickSortsByBytesWithSharedDirection();
-  void clearEmptiesOnlyTheListOfOccurrences();
+  void pageColumnSortsByNumber();
+  void elidedCellsShowTheirTextInATooltip();
+  void columnsTheUserSizedKeepTheirWidth();
+  void typedValuesAreReadableUnderADarkPalette();
+  void clearEmptiesBothLists();
   void switchWithoutCustomValuesAsksNothing();
   void switchCancelKeepsTickAndValues();
   void switchOkEmptiesValuesAndFlipsList();
@@ -173,16 +258,24 @@ class FMainTest : public QObject {
   void statusAfterFailure_data();
   void statusAfterFailure();
   void commandsAreDisabledDuringARun();
+  void windowStaysAliveDuringTheReplacement();
+  void failureLooksLikeAFailure_data();
+  void failureLooksLikeAFailure();
+  void successNamesTheFileSaved();
   void previewOfTheOriginalOpensACopy();
   void previewOfTheRebrandedPDFWithoutLibraryOpensNothing();
   void previewsWhereTheFolderCannotTakeTheFile();
+  void previewsOfAReadOnlyInstallGoToTheCache();
+  void menusShortcutsAndEnter();
+  void aShortcutWhileTypingKeepsTheValue();
   void referralAddress_data();
   void referralAddress();
   void samplePackageRebrandedWithTheCoreLibrary();
-  void screenshotAfterLoad();
+  void screenshotsOfTheStates();
 
  private:
   QStringList opened_;
+  QTemporaryDir cache_;
 };
 
 void FMainTest::startUpStatesAndLayout() {
@@ -190,7 +283,9 @@ void FMainTest::startUpStatesAndLayout() {
   Window w(package);
   QCOMPARE(w.frm.objectName(), QString("frmMain"));
   QCOMPARE(w.frm.windowTitle(), QString("Corvella Rebrander"));
-  QCOMPARE(w.frm.size(), QSize(792, 504));
+  // The original window's client area, below the menu bar.
+  QCOMPARE(w.Client()->size(), QSize(792, 504));
+  QCOMPARE(w.Client()->y(), w.Child<QWidget>("MenuBar")->height());
 
   struct Expected {
     const char* name;
@@ -222,23 +317,23 @@ void FMainTest::startUpStatesAndLayout() {
     QCOMPARE(button->toolTip(), QString(e.hint));
     QCOMPARE(button->isEnabled(), e.enabled);
     QCOMPARE(button->cursor().shape(), Qt::PointingHandCursor);
-    QCOMPARE(GeometryIn(&w.frm, button), e.geometry);
+    QCOMPARE(GeometryIn(w.Client(), button), e.geometry);
   }
   QCheckBox* box = w.Switch();
   QCOMPARE(box->text(), QString("Remove duplicated variables"));
   QVERIFY(box->isChecked());
   QVERIFY(box->isEnabled());
-  QCOMPARE(GeometryIn(&w.frm, box), QRect(8, 33 + 136, 164, 25));
+  QCOMPARE(GeometryIn(w.Client(), box), QRect(8, 33 + 136, 164, 25));
 
   QVERIFY(w.List("lvwLinks2")->isVisible());
   QVERIFY(!w.List("lvwLinks")->isVisible());
-  QCOMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 593, 406));
+  QCOMPARE(GeometryIn(w.Client(), w.List("lvwLinks2")), QRect(185, 33, 593, 406));
   QCOMPARE(w.Status(), QString());
   QCOMPARE(w.Gauge()->Value(), 0);
   QCOMPARE(w.Gauge()->Maximum(), 100);
   QCOMPARE(w.Gauge()->width(), 130);
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).right(), 791);
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()).bottom(), 503);
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()).right(), 791);
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()).bottom(), 503);
 
   for (const char* name : {"lvwLinks", "lvwLinks2"}) {
     TVariableList* list = w.List(name);
@@ -260,11 +355,12 @@ void FMainTest::startUpStatesAndLayout() {
 void FMainTest::listsFillTheRestOnResize() {
   Package package;
   Window w(package);
-  w.frm.resize(1000, 700);
-  QTRY_COMPARE(GeometryIn(&w.frm, w.List("lvwLinks2")), QRect(185, 33, 1000 - 185 - 14, 700 - 98));
-  QCOMPARE(GeometryIn(&w.frm, w.Button("btnOpenPDF")), QRect(9, 34, 163, 20));
-  QCOMPARE(GeometryIn(&w.frm, w.Button("btnClear")), QRect(187, 700 - 65 + 12, 116, 20));
-  QCOMPARE(GeometryIn(&w.frm, w.Gauge()), QRect(1000 - 130, 700 - 17, 130, 17));
+  w.frm.resize(1000, 700 + w.Client()->y());
+  QTRY_COMPARE(GeometryIn(w.Client(), w.List("lvwLinks2")),
+               QRect(185, 33, 1000 - 185 - 14, 700 - 98));
+  QCOMPARE(GeometryIn(w.Client(), w.Button("btnOpenPDF")), QRect(9, 34, 163, 20));
+  QCOMPARE(GeometryIn(w.Client(), w.Button("btnClear")), QRect(187, 700 - 65 + 12, 116, 20));
+  QCOMPARE(GeometryIn(w.Client(), w.Gauge()), QRect(1000 - 130, 700 - 17, 130, 17));
   // The first three columns share what "Type" and "Page" leave.
   TVariableList* list = w.List("lvwLinks2");
   const int share = list->columnWidth(0);
@@ -306,6 +402,84 @@ void FMainTest::loadFillsBothLists() {
   QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
 }
 
+void FMainTest::packageFromAnywhere_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("Open package dialog") << "dialog";
+  QTest::newRow("folder dropped") << "drop folder";
+  QTest::newRow("its files dropped") << "drop files";
+  QTest::newRow("folder named on the command line") << "argument";
+}
+
+// A package outside the program's folder: the window loads it, names it in its title, and
+// "Load branded  PDF" reloads it afterwards.
+void FMainTest::packageFromAnywhere() {
+  QFETCH(QString, how);
+  fakepdf::FakeControl fake;
+  fake.reset();
+  QTemporaryDir programFolder;  // an install with no package beside the program
+  QTemporaryDir parent;
+  const QString folder = parent.filePath("My Book");
+  QVERIFY(QDir().mkpath(folder));
+  {
+    Package source;
+    for (const char* name : {"file.dat", "variables.dat"}) {
+      QVERIFY(QFile::copy(source.Path(name), folder + "/" + name));
+    }
+  }
+  Window w(programFolder.path().toStdString());
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  if (how == "dialog") {
+    FileDialog::setNextFileName(folder);
+    w.Button("btnOpenPackage")->click();
+  } else if (how == "drop folder") {
+    QVERIFY(Drop(&w.frm, {folder}));
+  } else if (how == "drop files") {
+    QVERIFY(Drop(&w.frm, {folder + "/file.dat", folder + "/variables.dat"}));
+  } else {
+    QVERIFY(w.frm.OpenPackage(folder));
+  }
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QCOMPARE(w.frm.windowTitle(), QString("My Book \u2014 Corvella Rebrander"));
+  QCOMPARE(QString::fromStdString(w.frm.PDFFileName()), folder + "/file.dat");
+  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+
+  // Loading again reloads that package, not the empty program folder.
+  w.List("lvwLinks2")->SetCustomValue(0, "Bob");
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(w.List("lvwLinks2")->CustomValue(0), QString());
+  QCOMPARE(QString::fromStdString(w.frm.PDFFileName()), folder + "/file.dat");
+
+  // A run reads the package's PDF.
+  FileDialog::setNextFileName(parent.filePath("out.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(fake.Log().find("\"" + folder.toStdString() + "/file.dat\"") != std::string::npos);
+}
+
+void FMainTest::packageThatFailsKeepsTheOneLoaded() {
+  Package package;
+  QTemporaryDir notAPackage;
+  Window w(package);
+  w.Load();
+  const QString title = w.frm.windowTitle();
+  QVERIFY(title.endsWith(QString::fromUtf8(" \u2014 Corvella Rebrander")));
+  QVERIFY(!w.frm.OpenPackage(notAPackage.path()));
+  QCOMPARE(
+      ShownTexts(),
+      QStringList({"Your variables configuration file don't exists. Please reinstall again!"}));
+  QCOMPARE(w.frm.PDFFileName(), package.Path("file.dat").toStdString());
+  QCOMPARE(w.frm.windowTitle(), title);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  // A drop of something that is not a local file is refused.
+  QMimeData web;
+  web.setUrls({QUrl("https://example.com/book/")});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &web, Qt::LeftButton, {});
+  QApplication::sendEvent(&w.frm, &enter);
+  QVERIFY(!enter.isAccepted());
+}
+
 void FMainTest::secondLoadForgetsCustomValues() {
   Package package;
   Window w(package);
@@ -314,6 +488,202 @@ void FMainTest::secondLoadForgetsCustomValues() {
   w.Load();
   QCOMPARE(Column(w.List("lvwLinks2"), 2), QStringList({"", "", ""}));
   QVERIFY(w.Switch()->isChecked());
+}
+
+void FMainTest::typedValuesAreNotLostSilently_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("discard");
+  for (const char* action : {"Load", "Open package", "Exit", "close", "Clear"}) {
+    QTest::addRow("%s, cancelled", action) << action << false;
+    QTest::addRow("%s, discarded", action) << action << true;
+  }
+}
+
+void FMainTest::typedValuesAreNotLostSilently() {
+  QFETCH(QString, action);
+  QFETCH(bool, discard);
+  Package package;
+  Window w(package);
+  w.Load();
+  if (action == "Clear") {
+    w.Switch()->setChecked(false);  // so Clear would empty the list shown
+  }
+  TVariableList* view = w.Switch()->isChecked() ? w.List("lvwLinks2") : w.List("lvwLinks");
+  TypeValue(view, 1, "my.site");
+  QVERIFY(w.frm.ValuesTyped());
+  MessageBox::setNextAnswer(discard ? QMessageBox::Ok : QMessageBox::Cancel);
+  if (action == "Load") {
+    w.Load();
+  } else if (action == "Open package") {
+    QCOMPARE(w.frm.OpenPackage(package.Path("")), discard);
+  } else if (action == "Exit") {
+    w.Button("btnExit")->click();
+  } else if (action == "close") {
+    w.frm.close();
+  } else {
+    w.Button("btnClear")->click();
+  }
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Question);
+  QCOMPARE(MessageBox::shown().at(0).text, QString("Discard the values you typed?"));
+  const bool leaves = action == "Exit" || action == "close";
+  if (!discard) {
+    QCOMPARE(view->CustomValue(1), QString("my.site"));
+    QVERIFY(w.frm.isVisible());
+  } else if (leaves) {
+    QVERIFY(!w.frm.isVisible());
+  } else {
+    QVERIFY(!view->HasCustomValue());
+    QVERIFY(!w.frm.ValuesTyped());
+  }
+}
+
+void FMainTest::noQuestionOnceTheValuesAreSaved() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  FileDialog::setNextFileName("saved.pdf");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList());
+  // A preview is no save: what was typed for it is still asked about.
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  w.Button("btnPreviewBranded")->click();
+  MessageBox::setNextAnswer(QMessageBox::Cancel);
+  w.Load();
+  QCOMPARE(ShownTexts(), QStringList({"Discard the values you typed?"}));
+}
+
+// The real boxes, answered with Enter: the questions that can lose work keep it.
+void FMainTest::questionsDefaultToCancel() {
+  Package package;
+  Window w(package);
+  w.Load();
+  TypeValue(w.List("lvwLinks2"), 0, "Bob");
+  MessageBox::setNonInteractive(false);
+  QStringList boxes;
+  const auto answerWithEnter = [&] {
+    QTimer::singleShot(0, &w.frm, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      boxes << box->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+  };
+  answerWithEnter();
+  w.Switch()->click();
+  answerWithEnter();
+  w.Load();
+  MessageBox::setNonInteractive(true);
+  QCOMPARE(boxes, QStringList({"Change this feature will clean your variables values!\n"
+                               " Are you agree to continue with this action?",
+                               "Discard the values you typed?"}));
+  QVERIFY(w.Switch()->isChecked());
+  QCOMPARE(w.List("lvwLinks2")->CustomValue(0), QString("Bob"));
+}
+
+void FMainTest::saveAsksBeforeReplacingAFile() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  package.Write("book.pdf", "the reseller's earlier book");
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  const int dialogs = FileDialog::openCount();
+  // "No" goes back to the dialog, on the same name; cancelling it then saves nothing.
+  FileDialog::setNextFileName("book");
+  MessageBox::setNextAnswer(QMessageBox::Cancel);
+  FileDialog::setNextFileName(QString());
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(FileDialog::openCount(), dialogs + 2);
+  QCOMPARE(FileDialog::lastRequest().selectedFile, QString("book.pdf"));
+  QCOMPARE(ShownTexts(),
+           QStringList({QString("A file named \"book.pdf\" already exists in \"%1\".\n"
+                                "Do you want to replace it?")
+                            .arg(QFileInfo(package.Path("book.pdf")).absolutePath())}));
+  QCOMPARE(w.frm.OutputFileName(), std::string());
+  QCOMPARE(FileBytes(package.Path("book.pdf")), QByteArray("the reseller's earlier book"));
+
+  FileDialog::setNextFileName("book.pdf");
+  MessageBox::setNextAnswer(QMessageBox::Ok);
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.frm.OutputFileName(), package.Path("book.pdf").toStdString());
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+}
+
+void FMainTest::valuesAreKeptAndReused() {
+  Package package;
+  QTemporaryDir keep;
+  const QString valuesFile = keep.filePath("my values.txt");
+  {
+    Window w(package);
+    w.Load();
+    TypeValue(w.List("lvwLinks2"), 0, "Bob Émile");
+    TypeValue(w.List("lvwLinks2"), 2, "id=42");
+    FileDialog::setNextFileName(valuesFile);
+    w.Button("btnSaveValues")->click();
+    QCOMPARE(ShownTexts(), QStringList());
+    QVERIFY(!w.frm.ValuesTyped());
+    QCOMPARE(w.Status(), QString("Values saved to \"%1\"").arg(valuesFile));
+  }
+  const QList<QByteArray> lines = FileBytes(valuesFile).split('\n');
+  QVERIFY(lines.at(0).startsWith("#"));
+  QCOMPARE(lines.mid(1), QList<QByteArray>({"[[name]]=Bob \xC3\x89mile", "[[link]]=id=42", ""}));
+
+  // Another book: every occurrence of a matching name gets its value, in the list shown; names
+  // the book lacks are named. "[[NAME]]" is its own variable, byte for byte.
+  Window w(package);
+  w.Load();
+  w.Switch()->setChecked(false);
+  package.Write("more.txt", QByteArray("\xEF\xBB\xBF# kept for every book\r\n[[name]]=Carol\r\n\r\n"
+                                       "[[gone]]=x\n[[site]]=carol.example\n"));
+  FileDialog::setNextFileName(package.Path("more.txt"));
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(Column(w.List("lvwLinks"), 2), QStringList({"Carol", "carol.example", "", ""}));
+  QCOMPARE(ShownTexts(), QStringList({QString("These names in \"%1\" match no variable of this "
+                                              "package:\n  [[gone]]")
+                                          .arg(package.Path("more.txt"))}));
+  QCOMPARE(w.Status(), QString("2 of 3 values loaded from \"%1\"").arg(package.Path("more.txt")));
+
+  // The saved file loads back as it was typed.
+  w.Switch()->setChecked(true);
+  MessageBox::clearShown();
+  FileDialog::setNextFileName(valuesFile);
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(ShownTexts(), QStringList());
+  QCOMPARE(Column(w.List("lvwLinks2"), 2), QStringList({"Bob \u00C9mile", "", "id=42"}));
+}
+
+void FMainTest::badValuesFilesAreRefused_data() {
+  QTest::addColumn<QByteArray>("content");  // null: no file at all
+  QTest::addColumn<QString>("message");     // %1: the file
+  QTest::newRow("no equals sign") << QByteArray("[[name]]=Bob\njust a name\n")
+                                  << "\"%1\", line 2: expected NAME=VALUE, got \"just a name\"";
+  QTest::newRow("empty name") << QByteArray("=Bob\n")
+                              << "\"%1\", line 1: expected NAME=VALUE, got \"=Bob\"";
+  QTest::newRow("missing file") << QByteArray()
+                                << "Cannot read the values file \"%1\": No such file or directory";
+}
+
+void FMainTest::badValuesFilesAreRefused() {
+  QFETCH(QByteArray, content);
+  QFETCH(QString, message);
+  Package package;
+  if (!content.isNull()) {
+    package.Write("values.txt", content);
+  }
+  Window w(package);
+  w.Load();
+  FileDialog::setNextFileName(package.Path("values.txt"));
+  w.Button("btnLoadValues")->click();
+  QCOMPARE(ShownTexts(), QStringList({message.arg(package.Path("values.txt"))}));
+  QVERIFY(!w.List("lvwLinks2")->HasCustomValue());
 }
 
 void FMainTest::packageCheckFailures_data() {
@@ -439,6 +809,86 @@ void FMainTest::arrowKeysMoveTheColumnToEdit() {
   QCOMPARE(view->currentIndex().row(), 0);
 }
 
+void FMainTest::editingStartsTheWayUsersExpect_data() {
+  QTest::addColumn<QString>("how");
+  QTest::addColumn<int>("column");  // the cell the user aims at
+  QTest::addColumn<bool>("selectedBefore");
+  for (int column : {0, 2, 4}) {
+    for (bool selected : {false, true}) {
+      QTest::addRow("double-click column %d%s", column, selected ? " of the selected row" : "")
+          << "double-click" << column << selected;
+    }
+    QTest::addRow("click column %d then F2", column) << "click, F2" << column << false;
+    QTest::addRow("click column %d then type", column) << "click, type" << column << false;
+  }
+  QTest::newRow("Down then type") << "Down, type" << 0 << true;
+  QTest::newRow("Down then Space") << "Down, Space" << 0 << true;
+  QTest::newRow("End then F2") << "End, F2" << 3 << true;
+}
+
+// Whatever way the user starts, the value typed lands in the custom value of the row aimed at.
+void FMainTest::editingStartsTheWayUsersExpect() {
+  QFETCH(QString, how);
+  QFETCH(int, column);
+  QFETCH(bool, selectedBefore);
+  Package package;
+  Window w(package);
+  w.Load();
+  TVariableList* view = w.List("lvwLinks2");
+  view->setFocus();
+  int row = 1;
+  if (selectedBefore) {
+    view->selectionModel()->setCurrentIndex(
+        view->model()->index(0, column),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (how == "double-click") {
+      row = 0;
+    }
+  }
+  const QStringList steps = how.split(", ");
+  for (const QString& step : steps) {
+    if (step == "double-click") {
+      QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, row, column));
+    } else if (step == "click") {
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, CellCentre(view, row, column));
+      // The selected row shows its custom value as the current cell.
+      QCOMPARE(view->currentIndex(), view->model()->index(row, 2));
+      QVERIFY(ShowsCurrentCellFrame(view, row, 2));
+      QVERIFY(!ShowsCurrentCellFrame(view, row, column == 2 ? 0 : column));
+    } else if (step == "F2") {
+      QTest::keyClick(view, Qt::Key_F2);
+    } else if (step == "Space") {
+      QTest::keyClick(view, Qt::Key_Space);
+    } else if (step == "Down") {
+      QTest::keyClick(view, Qt::Key_Down);
+      row = 1;
+    } else if (step == "End") {
+      QTest::keyClick(view, Qt::Key_End);
+      row = view->topLevelItemCount() - 1;
+    } else if (step == "type") {
+      // The first character opens the editor and is part of the value.
+      QTest::keyClick(view, 'B');
+      QVERIFY(OpenEditor(view) != nullptr);
+      QCOMPARE(OpenEditor(view)->text(), QString("B"));
+    }
+  }
+  QVERIFY(view->IsEditing());
+  QLineEdit* editor = OpenEditor(view);
+  QVERIFY(editor != nullptr);
+  QCOMPARE(view->currentIndex(), view->model()->index(row, 2));
+  if (!steps.contains("type")) {
+    QTest::keyClick(editor, 'B');
+  }
+  QTest::keyClicks(editor, "ob");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE(view->topLevelItem(row)->text(2), QString("Bob"));
+  for (int other = 0; other < view->topLevelItemCount(); ++other) {
+    if (other != row) {
+      QCOMPARE(view->topLevelItem(other)->text(2), QString());
+    }
+  }
+}
+
 void FMainTest::customValuesHoldAtMost1024Characters() {
   Package package;
   Window w(package);
@@ -496,24 +946,120 @@ void FMainTest::headerClickSortsByBytesWithSharedDirection() {
   QCOMPARE(Column(all, 0), QStringList({"b", "a", "B"}));
 }
 
-void FMainTest::clearEmptiesOnlyTheListOfOccurrences() {
+void FMainTest::pageColumnSortsByNumber() {
+  Package package("1^a^1^Text^10^0^v1\n1^b^1^Text^2^0^v2\n1^c^1^Text^x^0^v3\n1^d^1^Text^1^0^v4\n");
+  Window w(package);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  QHeaderView* head = distinct->header();
+  const QPoint page(head->sectionViewportPosition(4) + 5, head->height() / 2);
+  QTest::mouseClick(head->viewport(), Qt::LeftButton, {}, page);
+  QCOMPARE(Column(distinct, 4), QStringList({"1", "2", "10", "x"}));
+  QTest::mouseClick(head->viewport(), Qt::LeftButton, {}, page);
+  QCOMPARE(Column(distinct, 4), QStringList({"x", "10", "2", "1"}));
+}
+
+void FMainTest::elidedCellsShowTheirTextInATooltip() {
+  const QByteArray target =
+      "http://x.test/a/very/long/path/that/no/column/of/this/window/can/"
+      "show/whole?affiliate=[[link]]&campaign=spring";
+  Package package("1^" + target + "^me^Link^1^0^[[link]]\n1^short^me^Text^1^0^v\n");
+  Window w(package);
+  w.Load();
+  TVariableList* distinct = w.List("lvwLinks2");
+  const auto tooltipAt = [&](int row, int column) {
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000)) {
+      return QString("(the last tooltip stayed)");
+    }
+    const QPoint at = CellCentre(distinct, row, column);
+    QHelpEvent help(QEvent::ToolTip, at, distinct->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(distinct->viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  QCOMPARE(tooltipAt(0, 0), QString::fromLatin1(target));
+  QCOMPARE(tooltipAt(1, 0), QString());
+  QCOMPARE(tooltipAt(0, 1), QString());
+}
+
+void FMainTest::columnsTheUserSizedKeepTheirWidth() {
   Package package;
   Window w(package);
   w.Load();
-  w.Button("btnClear")->click();
-  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
-  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
-  QVERIFY(w.List("lvwLinks2")->isVisible());
-  QCOMPARE(w.frm.Formats().Count(), std::size_t{4});
-  QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+  TVariableList* list = w.List("lvwLinks2");
+  const int second = list->columnWidth(1);
+  const int third = list->columnWidth(2);
+  list->header()->resizeSection(0, 420);  // as a drag of the header's divider does
+  QCOMPARE(list->columnWidth(1), second);
+  QCOMPARE(list->columnWidth(2), third);
+  w.frm.resize(1000, 700);
+  QTRY_COMPARE(list->width(), 1000 - 185 - 14);
+  QCOMPARE(list->columnWidth(0), 420);
+  QCOMPARE(list->columnWidth(1), second);
+  QCOMPARE(list->columnWidth(2), third);
+  QCOMPARE(list->columnWidth(3), 150);
+}
 
+// Under a dark theme the list's text is light; on the yellow cells the typed value is drawn dark.
+void FMainTest::typedValuesAreReadableUnderADarkPalette() {
+  Package package;
+  Window w(package);
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+  dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+  dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+  w.frm.setPalette(dark);
   w.Load();
-  w.Switch()->setChecked(false);
-  QVERIFY(w.List("lvwLinks")->isVisible());
-  w.Button("btnClear")->click();
-  QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
-  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  TVariableList* view = w.List("lvwLinks2");
+  view->SetCustomValue(0, "WWWWWWWW");
+  view->clearSelection();
+  view->setCurrentItem(nullptr);
+  const QImage image = view->viewport()->grab().toImage();
+  const auto darkestIn = [&](int column) {
+    const QRect cell = view->visualRect(view->model()->index(0, column));
+    int darkest = 255;
+    for (int x = cell.left() + 2; x < cell.right() - 2; ++x) {
+      for (int y = cell.top() + 2; y < cell.bottom() - 2; ++y) {
+        darkest = std::min(darkest,
+                           image.pixelColor(QPoint(x, y) * image.devicePixelRatio()).lightness());
+      }
+    }
+    return darkest;
+  };
+  const QRect custom = view->visualRect(view->model()->index(0, 2));
+  QCOMPARE(image.pixelColor(QPoint(custom.right() - 4, custom.top() + 3) * image.devicePixelRatio())
+               .rgb(),
+           QColor(255, 255, 221).rgb());
+  QVERIFY(darkestIn(2) < 80);    // dark text on the yellow
+  QVERIFY(darkestIn(3) < 0x30);  // the dark base elsewhere
+  const QString path = QCoreApplication::applicationDirPath() + "/app-window-dark.png";
+  QVERIFY(w.frm.grab().save(path));
+}
+
+void FMainTest::clearEmptiesBothLists() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  for (bool ticked : {true, false}) {
+    w.Load();
+    w.Switch()->setChecked(ticked);
+    w.Button("btnClear")->click();
+    QCOMPARE(w.List("lvwLinks")->topLevelItemCount(), 0);
+    QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 0);
+    QCOMPARE(w.List(ticked ? "lvwLinks2" : "lvwLinks")->isVisible(), true);
+    QVERIFY(w.Button("btnSaveRebrandablePDF")->isEnabled());
+  }
   QCOMPARE(ShownTexts(), QStringList());
+  // What is shown is what a run uses: nothing, so the preview is an unchanged copy.
+  fake.reset();
+  w.Switch()->setChecked(true);
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(w.frm.Formats().Count(), std::size_t{0});
+  QVERIFY(fake.Log().find("pdfEditPage") == std::string::npos);
 }
 
 void FMainTest::switchWithoutCustomValuesAsksNothing() {
@@ -712,15 +1258,132 @@ void FMainTest::statusAfterFailure() {
   w.Load();
   w.Switch()->setChecked(false);
   FileDialog::setNextFileName("earlier.pdf");
+  MessageBox::setNextAnswer(QMessageBox::Ok);  // replace it
   w.Button("btnSaveRebrandablePDF")->click();
   QCOMPARE(w.Status(), status);
   QCOMPARE(w.Gauge()->Maximum(), 100);
   QCOMPARE(w.Gauge()->Value(), 100);
-  QCOMPARE(ShownTexts(), QStringList());
+  // Only the question about replacing the file; the failure shows in the status line.
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QCOMPARE(MessageBox::shown().at(0).kind, MessageBox::Kind::Question);
   // A failed run replaces nothing.
   QFile earlier(package.Path("earlier.pdf"));
   QVERIFY(earlier.open(QIODevice::ReadOnly));
   QCOMPARE(earlier.readAll(), QByteArray("an earlier output"));
+}
+
+void FMainTest::failureLooksLikeAFailure_data() {
+  QTest::addColumn<QString>("cause");
+  QTest::addColumn<QString>("status");  // %1: the output file
+  QTest::newRow("library missing") << "library"
+                                   << "Error: Cannot find dynapdf.dll";
+  QTest::newRow("library call failed") << "call"
+                                       << "Replacing variables...";
+  QTest::newRow("output folder missing")
+      << "folder"
+      << "Cannot write the output file \"%1\": No such file or directory";
+}
+
+void FMainTest::failureLooksLikeAFailure() {
+  QFETCH(QString, cause);
+  QFETCH(QString, status);
+  fakepdf::FakeControl fake;
+  fake.reset();
+  if (cause == "call") {
+    fake.fail("pdfInitStack");
+  }
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(cause == "library" ? kMissingLibrary : FAKEPDF_PATH);
+  w.Load();
+  const QString output =
+      cause == "folder" ? package.Path("gone/book.pdf") : package.Path("book.pdf");
+  FileDialog::setNextFileName(output);
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), status.arg(output));
+  QCOMPARE(ShownTexts(), QStringList());
+  TGauge* gauge = w.Gauge();
+  QVERIFY(gauge->Failed());
+  QCOMPARE(gauge->text(), QString("Failed"));
+  const QImage bar = gauge->grab().toImage();
+  const QColor chunk =
+      bar.pixelColor(QPoint(gauge->width() / 6, gauge->height() / 2) * bar.devicePixelRatio());
+  QVERIFY2(chunk.red() > 150 && chunk.green() < 100 && chunk.blue() < 100,
+           qPrintable(chunk.name()));
+  QLabel* panel = w.Child<QLabel>("MainStatusPanel");
+  QCOMPARE(panel->palette().color(QPalette::WindowText), ErrorColour(panel->palette()));
+  QVERIFY(!panel->toolTip().isEmpty());
+  QVERIFY(!w.Child<QLabel>("lblSavedFile")->isVisible());
+  QVERIFY(!QFile::exists(output));
+
+  // The next run that works looks like one again.
+  fake.reset();
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(!gauge->Failed());
+  QCOMPARE(gauge->text(), QString("100%"));
+  QVERIFY(panel->palette().color(QPalette::WindowText) != ErrorColour(panel->palette()));
+}
+
+void FMainTest::successNamesTheFileSaved() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  QLabel* saved = w.Child<QLabel>("lblSavedFile");
+  QVERIFY(!saved->isVisible());
+  FileDialog::setNextFileName("My <Book>");
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(saved->isVisible());
+  QVERIFY2(saved->text().contains("My &lt;Book&gt;.pdf"), qPrintable(saved->text()));
+  QCOMPARE(saved->toolTip(), package.Path("My <Book>.pdf"));
+  emit saved->linkActivated("file");
+  emit saved->linkActivated("folder");
+  QCOMPARE(opened_,
+           QStringList({package.Path("My <Book>.pdf"), QDir(package.Path("")).absolutePath()}));
+  // A preview names no saved file.
+  w.Button("btnPreviewBranded")->click();
+  QVERIFY(!saved->isVisible());
+}
+
+// The replacement serves window messages once per record: a timer of the window fires while
+// the gauge moves through it, and the commands stay locked.
+void FMainTest::windowStaysAliveDuringTheReplacement() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  QByteArray records;
+  for (int i = 0; i < 300; ++i) {
+    records += "1^tag" + QByteArray::number(i) + "^v^Text^" + QByteArray::number(i % 30 + 1) +
+               "^0^n" + QByteArray::number(i) + "\n";
+  }
+  Package package(records);
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  QList<int> gaugeDuringReplacement;
+  bool locked = true;
+  QTimer watcher;
+  watcher.setInterval(0);
+  connect(&watcher, &QTimer::timeout, &w.frm, [&] {
+    if (w.Status() == "Replacing variables...") {
+      gaugeDuringReplacement << w.Gauge()->Value();
+      locked = locked && !w.Button("btnOpenPDF")->isEnabled() &&
+               !w.Button("btnOpenPackage")->isEnabled() && !w.Button("btnClear")->isEnabled();
+    }
+  });
+  watcher.start();
+  QVERIFY(w.frm.RebrandToFile(package.Path("out.pdf").toStdString()));
+  watcher.stop();
+  QVERIFY2(gaugeDuringReplacement.size() > 100,
+           qPrintable(QString::number(gaugeDuringReplacement.size())));
+  QVERIFY(gaugeDuringReplacement.first() < gaugeDuringReplacement.last());
+  QVERIFY(locked);
+  QVERIFY(w.Button("btnOpenPackage")->isEnabled());
 }
 
 void FMainTest::commandsAreDisabledDuringARun() {
@@ -799,6 +1462,118 @@ void FMainTest::previewsWhereTheFolderCannotTakeTheFile() {
   QVERIFY(QFileInfo(package.Path("test.pdf")).isDir());
   QVERIFY(w.Button("btnPreviewBranded")->isEnabled());
   QCOMPARE(ShownTexts(), QStringList());
+  // Both previews went to the user's cache instead, and only a written preview was opened.
+  const QString cached = cache_.filePath("corvella-rebrander/test.pdf");
+  QCOMPARE(opened_, QStringList({cached}));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), cached);
+}
+
+// A program folder that can't be written (here: one that doesn't exist, which stops root too)
+// with the package elsewhere: the previews go to the user's cache, and say so when that fails
+// as well.
+void FMainTest::previewsOfAReadOnlyInstallGoToTheCache() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  QTemporaryDir root;
+  Window w(root.filePath("no-such-program-folder").toStdString());
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  QVERIFY(w.frm.OpenPackage(package.Path("")));
+  const QString cached = cache_.filePath("corvella-rebrander/test.pdf");
+  QFile::remove(cached);
+
+  w.Button("btnPreviewOriginal")->click();
+  QCOMPARE(opened_, QStringList({cached}));
+  QCOMPARE(FileBytes(cached), QByteArray(kPDFBytes));
+
+  // The fake library writes no file; the run was pointed at the cache.
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(QString::fromStdString(w.frm.OutputFileName()), cached);
+  QVERIFY(fake.Log().find("pdfOpenOutputFileA \"" + cached.toStdString() + "\"") !=
+          std::string::npos);
+  QCOMPARE(ShownTexts(), QStringList());
+
+  // No cache folder can be made either: both previews say so and open nothing.
+  package.Write("not-a-folder", "x");
+  qputenv("XDG_CACHE_HOME", package.Path("not-a-folder").toLocal8Bit());
+  opened_.clear();
+  w.Button("btnPreviewOriginal")->click();
+  w.Button("btnPreviewBranded")->click();
+  QCOMPARE(opened_, QStringList());
+  QCOMPARE(MessageBox::shown().size(), 2);
+  for (const MessageBox::Shown& shown : MessageBox::shown()) {
+    QVERIFY2(shown.text.startsWith("The preview can't be written:"), qPrintable(shown.text));
+    QVERIFY2(shown.text.contains("no-such-program-folder/test.pdf"), qPrintable(shown.text));
+    QVERIFY2(shown.text.contains("not-a-folder/corvella-rebrander/test.pdf"),
+             qPrintable(shown.text));
+  }
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));  // no run was started
+}
+
+void FMainTest::menusShortcutsAndEnter() {
+  Package package;
+  QTemporaryDir empty;
+  Window w(empty.path().toStdString());
+  w.frm.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+  QVERIFY(!w.frm.windowIcon().isNull());
+
+  QTest::keyClick(&w.frm, Qt::Key_F1);
+  QCOMPARE(MessageBox::shown().size(), 1);
+  QVERIFY2(MessageBox::shown().at(0).text.startsWith("Corvella Rebrander 0.1\n"),
+           qPrintable(MessageBox::shown().at(0).text));
+
+  // The menus offer what the buttons offer: before a load, no save and no preview.
+  const auto usable = [&](const char* action) { return w.Child<QAction>(action)->isEnabled(); };
+  QVERIFY(usable("actOpenPackage") && usable("actLoad") && usable("actExit"));
+  QVERIFY(!usable("actSave") && !usable("actPreviewBranded") && !usable("actSaveValues"));
+
+  FileDialog::setNextFileName(package.Path(""));
+  QTest::keyClick(&w.frm, Qt::Key_O, Qt::ControlModifier);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 3);
+  QVERIFY(usable("actSave") && usable("actPreviewBranded") && usable("actSaveValues"));
+
+  const int dialogs = FileDialog::openCount();
+  FileDialog::setNextFileName(QString());
+  QTest::keyClick(&w.frm, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(FileDialog::openCount(), dialogs + 1);
+  QCOMPARE(FileDialog::lastRequest().title, QString("Save rebranded pdf"));
+
+  // Enter presses the focused button, as Space does.
+  MessageBox::clearShown();
+  w.Button("btnClear")->setFocus();
+  QTest::keyClick(w.Button("btnClear"), Qt::Key_Return);
+  QCOMPARE(w.List("lvwLinks2")->topLevelItemCount(), 0);
+
+  QTest::keyClick(&w.frm, Qt::Key_Q, Qt::ControlModifier);
+  QVERIFY(!w.frm.isVisible());
+  QCOMPARE(ShownTexts(), QStringList());
+}
+
+// Ctrl+S while the editor is still open: the run and the values file get what is typed.
+void FMainTest::aShortcutWhileTypingKeepsTheValue() {
+  fakepdf::FakeControl fake;
+  fake.reset();
+  Package package;
+  Window w(package);
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  w.Load();
+  w.frm.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w.frm));
+  TVariableList* list = w.List("lvwLinks2");
+  list->setFocus();
+  list->selectionModel()->setCurrentIndex(
+      list->model()->index(0, 2), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  QTest::keyClick(list, Qt::Key_F2);
+  QLineEdit* editor = list->viewport()->findChild<QLineEdit*>();
+  QVERIFY(editor != nullptr);
+  QTest::keyClicks(editor, "Bob");
+  FileDialog::setNextFileName("typed.pdf");
+  QTest::keyClick(editor, Qt::Key_S, Qt::ControlModifier);
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QCOMPARE(w.frm.Formats().Objects(0).Value, std::string("Bob"));
+  QVERIFY(!list->IsEditing());
 }
 
 void FMainTest::referralAddress_data() {
@@ -881,7 +1656,7 @@ void FMainTest::samplePackageRebrandedWithTheCoreLibrary() {
 #endif
 }
 
-void FMainTest::screenshotAfterLoad() {
+void FMainTest::screenshotsOfTheStates() {
   Package package;
   Window w(package);
   w.Load();
@@ -891,6 +1666,29 @@ void FMainTest::screenshotAfterLoad() {
   w.Gauge()->SetValue(100);
   const QString path = QCoreApplication::applicationDirPath() + "/app-window.png";
   QVERIFY(w.frm.grab().save(path));
+
+  // The states a user meets next, for a look by eye: a typed value being edited, a failed
+  // run, and a save that names its file.
+  fakepdf::FakeControl fake;
+  fake.reset();
+  TVariableList* list = w.List("lvwLinks2");
+  list->setFocus();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, CellCentre(list, 2, 0));
+  QTest::keyClick(list, 'j');
+  QVERIFY(list->IsEditing());
+  QTest::keyClicks(list->viewport()->findChild<QLineEdit*>(), "ane42");
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-typing.png"));
+  QTest::keyClick(list->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+  QTRY_COMPARE(list->CustomValue(2), QString("jane42"));
+  w.frm.SetLibraryName(kMissingLibrary);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-failed.png"));
+  w.frm.SetLibraryName(FAKEPDF_PATH);
+  FileDialog::setNextFileName(package.Path("book.pdf"));
+  w.Button("btnSaveRebrandablePDF")->click();
+  QCOMPARE(w.Status(), QString("Rebranded PDF saved!"));
+  QVERIFY(w.frm.grab().save(QCoreApplication::applicationDirPath() + "/app-window-saved.png"));
 }
 
 QTEST_MAIN(FMainTest)
