@@ -117,10 +117,13 @@ void SfntFace::ReadFacts() {
     metrics_.descent = value * scale;
   if (hb_ot_metrics_get_position(font, HB_OT_METRICS_TAG_CAP_HEIGHT, &value))
     metrics_.capHeight = value * scale;
-  // Viewers and text extraction size a line's box by the descriptor's Ascent and Descent; the
-  // typographic values are the glyphs' own heights, where hhea's often add the line gap.
+  // Viewers and text extraction size a line's box by the descriptor's Ascent and Descent, which
+  // producers take from hhea. Some faces (Latin Modern) put the line spacing there, far beyond
+  // the em: their typographic values are the glyphs' own heights.
+  constexpr double kMaxPlausibleHeight = 1250;  // ascent - descent, in 1/1000 em
   TableReader os2(face, HB_TAG('O', 'S', '/', '2'));
-  if (os2.Present() && os2.S16(68) > 0 && os2.S16(70) < 0) {
+  if (metrics_.ascent - metrics_.descent > kMaxPlausibleHeight && os2.Present() &&
+      os2.S16(68) > 0 && os2.S16(70) < 0) {
     metrics_.ascent = os2.S16(68) * scale;
     metrics_.descent = os2.S16(70) * scale;
   }
