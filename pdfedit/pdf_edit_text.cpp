@@ -295,6 +295,12 @@ void CPDFEditText::ReplaceAll(const std::u16string& newText) {
     RaiseOutOfMemory();
   }
   NewText = newText;
+  if (NewText == std::u16string_view(SearchText.data(), SearchLength)) {
+    // A tag replaced by its own text: the page stays exactly as it is, kerning included.
+    CheckLibrary(PDF.InitStack(&Stack));
+    CheckLibrary(PDF.FlushPageContent(&Stack));
+    return;
+  }
   CheckLibrary(PDF.InitStack(&Stack));
   PenMatrix = IdentityMatrix();
   RecordIndex = 0;

@@ -278,6 +278,15 @@ TEST_F(Replace, KernBeforeTheFirstGlyphStillPlacesTheValue) {
   EXPECT_THAT(Written(), ElementsAre(At("new", 105)));
 }
 
+TEST_F(Replace, TagReplacedByItsOwnTextLeavesThePageAsItIs) {
+  Page(Rec(u"[[x]]", 100));
+  Page(Rec(u" rest", 150));
+  Run(u"[[x]]", u"[[x]]", 1);
+  EXPECT_THAT(Written(), IsEmpty());
+  EXPECT_THAT(RemovedRecords(), IsEmpty());
+  EXPECT_THAT(fake.Flushes(), ElementsAre(-1));
+}
+
 TEST_F(Replace, NothingFoundStoresThePageOnceAndWritesNothing) {
   Page(Rec(u"plain", 0));
   Run(u"[[x]]", u"new", 0);
