@@ -253,12 +253,18 @@ TEST(ContentAppend, AdditionsStartFromTheInitialGraphicsState) {
   EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
 }
 
+// A form XObject of `doc` with the page's resources.
+QPDFObjectHandle MakeForm(TestDocument& doc, const std::string& content, const std::string& box) {
+  QPDFObjectHandle form = doc.pdf.newStream(content);
+  form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+  form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse(box));
+  form.getDict().replaceKey("/Resources", doc.page.getKey("/Resources"));
+  return form;
+}
+
 TEST(ContentForm, FlushReplacesTheFormDataAndKeepsItsResources) {
   TestDocument doc("/Fm1 Do");
-  QPDFObjectHandle form = doc.pdf.newStream(std::string("BT /F1 10 Tf (head) Tj (er) Tj ET"));
-  form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-  form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 600 400]"));
-  form.getDict().replaceKey("/Resources", doc.page.getKey("/Resources"));
+  QPDFObjectHandle form = MakeForm(doc, "BT /F1 10 Tf (head) Tj (er) Tj ET", "[0 0 600 400]");
   StubFonts fonts;
   pdfcore::ColorTable colors;
   RecordingSink errors;
@@ -311,10 +317,7 @@ TEST(ContentPlacedText, StandsWhereTheRecordItReplacesStoodAndJoinsIntoOneTJ) {
 TEST(ContentForm, TextWrittenPastTheBoxWidensIt) {
   // pdfTeX's forms have a box just around what they show: a longer value would be clipped.
   TestDocument doc("/Fm1 Do");
-  QPDFObjectHandle form = doc.pdf.newStream(std::string("BT /F1 10 Tf 0 0 Td (tag) Tj ET"));
-  form.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-  form.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 -3 15 10]"));
-  form.getDict().replaceKey("/Resources", doc.page.getKey("/Resources"));
+  QPDFObjectHandle form = MakeForm(doc, "BT /F1 10 Tf 0 0 Td (tag) Tj ET", "[0 -3 15 10]");
   StubFonts fonts;
   pdfcore::ColorTable colors;
   RecordingSink errors;
