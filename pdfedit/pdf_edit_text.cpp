@@ -104,10 +104,15 @@ double CPDFEditText::EmOf(const TPDFMatrix& textRendering) const {
 TLineRelation CPDFEditText::RelationToLine(bool sameAngle, const TLineDelta& delta, double tol,
                                            bool prevInWord, double prevEm) const {
   const TLineRelation relation = ClassifyLineGap(sameAngle, delta.dx, delta.dy, tol);
-  if (relation == TLineRelation::NewLine && sameAngle && Angle == 0 && prevInWord &&
-      ContinuesWordAcrossKern(delta.dx, delta.dy, prevEm) && StartsInWord()) {
+  if (relation != TLineRelation::NewLine || !sameAngle || Angle != 0) return relation;
+  // Raised or lowered text right after the text before it (a superscript, a footnote mark, the
+  // E of TeX's logo) stays on its line, as does a kern inside a word on either baseline.
+  const bool raised = delta.dy > kMaxLineRise && IsRaisedOrLowered(delta.dy, prevEm);
+  const double dy = raised ? 0.0 : delta.dy;
+  if (prevInWord && ContinuesWordAcrossKern(delta.dx, dy, prevEm) && StartsInWord()) {
     return TLineRelation::Adjacent;
   }
+  if (raised) return ClassifyLineGap(true, delta.dx, 0.0, tol);
   return relation;
 }
 
@@ -365,19 +370,20 @@ void CPDFEditText::CutTopLevel(const TTextMatch& m) {
   Translate(TextMatrix, tx);
 }
 
-void CPDFEditText::CutAlongLine() {
+void CPDFEditText::CutAlongLine(double rise) {
   RemoveWholeRecord();
-  RebasePen();
+  RebasePen(rise);
   TextMatrix = PenMatrix;
 }
 
-void CPDFEditText::RebasePen() {
+void CPDFEditText::RebasePen(double rise) {
   // The pen keeps its place on the page; the record written there keeps its own direction and
-  // scale, which carry its size when a producer puts the size into the matrix.
+  // scale, which carry its size when a producer puts the size into the matrix, and its height
+  // above or below the text before it.
   TPDFMatrix own = TextRenderingMatrix();
   if (IsSingular(own)) return;
   own.e = PenMatrix.e;
-  own.f = PenMatrix.f;
+  own.f = PenMatrix.f + (Angle == 0 && std::isfinite(rise) ? rise : 0.0);
   PenMatrix = own;
 }
 
@@ -514,7 +520,7 @@ CPDFEditText::TLineStep CPDFEditText::FinishMatch(int32_t j, const TTextMatch& m
     }
     RemoveWholeRecord();
     ApplyGap(PenMatrix, delta.dx, tol);
-    RebasePen();
+    RebasePen(origin.Y - LastY);
     for (int32_t k = 0; k < PieceCount(); ++k) ReEmitPiece(PenMatrix, Piece(k));
     prevAngle = Angle;
     tol = HalfSpaceTolerance(TextMatrix, Stack.SpaceWidth);
@@ -531,7 +537,7 @@ CPDFEditText::TLineStep CPDFEditText::FinishMatch(int32_t j, const TTextMatch& m
   const TPoint origin = GetTextPos(TextMatrix);
   const double dx = GapDistance(origin);
   if (next->FirstKerning >= 0) ApplyGap(PenMatrix, dx, tol);
-  CutAlongLine();
+  CutAlongLine(origin.Y - LastY);
   return TLineStep{j, next};
 }
 

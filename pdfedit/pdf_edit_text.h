@@ -64,7 +64,8 @@ class CPDFEditText {
 
   // Replacement.
   void CutTopLevel(const TTextMatch& m);
-  void CutAlongLine();
+  // rise: the record's height above the end of the text before it, on the page.
+  void CutAlongLine(double rise);
   int32_t RewriteRecord(int32_t i, TTextMatch m, bool alongLine);
   int32_t RewritePass(int32_t i, const TTextMatch& m, bool alongLine, TTextMatch& last);
   TLineStep FinishMatch(int32_t j, const TTextMatch& m);
@@ -77,7 +78,7 @@ class CPDFEditText {
   void ReEmitPiece(TPDFMatrix& M, const TPDFKerning& piece);
   void RemoveWholeRecord();
   // Gives the pen the direction and scale of the record now in Stack, at the pen's place.
-  void RebasePen();
+  void RebasePen(double rise = 0.0);
 
   // Output.
   void WriteText(TPDFMatrix& M, const PDF_WCHAR* chars, int32_t count);

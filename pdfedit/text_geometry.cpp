@@ -5,7 +5,6 @@
 namespace {
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kHalfSqrt2 = 0.7071067811865476;
-constexpr double kMaxLineRise = 2.0;
 constexpr double kMaxWordGapInTolerances = 6.0;
 }  // namespace
 
@@ -93,6 +92,11 @@ bool ContinuesWordAcrossKern(double dx, double dy, double em) {
   constexpr double kMaxKernInEm = 0.3;
   constexpr double kMaxBaselineShiftInEm = 0.01;
   return em > 0 && dy <= kMaxBaselineShiftInEm * em && dx >= -kMaxKernInEm * em && dx < 0;
+}
+
+bool IsRaisedOrLowered(double dy, double em) {
+  constexpr double kMaxRiseInEm = 0.6;
+  return em > 0 && dy <= kMaxRiseInEm * em;
 }
 
 bool IsKerningGap(float advance, float spaceWidth) {

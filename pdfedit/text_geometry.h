@@ -63,6 +63,10 @@ double HalfSpaceTolerance(const TPDFMatrix& textRendering, float spaceWidth);
 TLineDelta LineDelta(const TPDFMatrix& R, const TPDFMatrix& M, double X, double Y, double lastX,
                      double lastY, int32_t angle);
 
+// Two records whose baselines are further apart than this (in device units) are on different
+// lines, but for text raised or lowered within its line.
+inline constexpr double kMaxLineRise = 2.0;
+
 // The line test. Any comparison that cannot be made (NaN) ends the line.
 TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol);
 
@@ -71,6 +75,10 @@ TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol);
 // on the same baseline, moving back by less than 0.3 em. A new column, a right-aligned cell or
 // overprinted text steps back further.
 bool ContinuesWordAcrossKern(double dx, double dy, double em);
+
+// Text raised or lowered within its line (a superscript, a footnote mark, TeX's logo): the
+// baseline moves by more than the line test allows but by at most 0.6 em of the text before.
+bool IsRaisedOrLowered(double dy, double em);
 
 // True when a kerning advance stands for a word space: below -(space width)/2,
 // the bound taken as a 32-bit float.

@@ -287,6 +287,17 @@ TEST_F(Replace, TagReplacedByItsOwnTextLeavesThePageAsItIs) {
   EXPECT_THAT(fake.Flushes(), ElementsAre(-1));
 }
 
+TEST_F(Replace, RaisedTextMovesWithItsLineAndKeepsItsHeight) {
+  // A footnote mark 3 above the baseline, right after the text before it.
+  Page(Rec(u"[[x]]", 100));
+  Page(Rec(u" a", 150));
+  Page(Rec(u"2", 170, kBaseline + 3));
+  Page(Rec(u" b", 180));
+  Run(u"[[x]]", u"new", 1);
+  EXPECT_THAT(Written(), ElementsAre(At("new", 100), At(" a", 130), At("2", 150, kBaseline + 3),
+                                     At(" b", 160)));
+}
+
 TEST_F(Replace, NothingFoundStoresThePageOnceAndWritesNothing) {
   Page(Rec(u"plain", 0));
   Run(u"[[x]]", u"new", 0);
