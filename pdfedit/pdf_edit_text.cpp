@@ -109,7 +109,9 @@ TLineRelation CPDFEditText::RelationToLine(bool sameAngle, const TLineDelta& del
   // E of TeX's logo) stays on its line, as does a kern inside a word on either baseline.
   const bool raised = delta.dy > kMaxLineRise && IsRaisedOrLowered(delta.dy, prevEm);
   const double dy = raised ? 0.0 : delta.dy;
-  if (prevInWord && ContinuesWordAcrossKern(delta.dx, dy, prevEm) && StartsInWord()) {
+  constexpr double kMaxKernOfRaisedLetterInEm = 0.4;
+  const double maxKern = raised ? kMaxKernOfRaisedLetterInEm : 0.3;
+  if (prevInWord && ContinuesWordAcrossKern(delta.dx, dy, prevEm, maxKern) && StartsInWord()) {
     return TLineRelation::Adjacent;
   }
   if (raised) return ClassifyLineGap(true, delta.dx, 0.0, tol);

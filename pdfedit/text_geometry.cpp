@@ -88,10 +88,9 @@ TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol) 
   return TLineRelation::Adjacent;
 }
 
-bool ContinuesWordAcrossKern(double dx, double dy, double em) {
-  constexpr double kMaxKernInEm = 0.3;
+bool ContinuesWordAcrossKern(double dx, double dy, double em, double maxKernInEm) {
   constexpr double kMaxBaselineShiftInEm = 0.01;
-  return em > 0 && dy <= kMaxBaselineShiftInEm * em && dx >= -kMaxKernInEm * em && dx < 0;
+  return em > 0 && dy <= kMaxBaselineShiftInEm * em && dx >= -maxKernInEm * em && dx < 0;
 }
 
 bool IsRaisedOrLowered(double dy, double em) {

@@ -73,8 +73,8 @@ TLineRelation ClassifyLineGap(bool sameAngle, double dx, double dy, double tol);
 // A step back too large for the line test that still continues the line: two operators that
 // a producer cut inside a word at a tight kerning pair (groff and Ghostscript cut "AV", "Wa"),
 // on the same baseline, moving back by less than 0.3 em. A new column, a right-aligned cell or
-// overprinted text steps back further.
-bool ContinuesWordAcrossKern(double dx, double dy, double em);
+// overprinted text steps back further. TeX's logos kern a raised letter back by 0.36 em.
+bool ContinuesWordAcrossKern(double dx, double dy, double em, double maxKernInEm = 0.3);
 
 // Text raised or lowered within its line (a superscript, a footnote mark, TeX's logo): the
 // baseline moves by more than the line test allows but by at most 0.6 em of the text before.
