@@ -242,7 +242,11 @@ class Image:
 
 def read_ppm(path):
     with open(path, "rb") as f:
-        data = f.read()
+        return parse_ppm(f.read(), path)
+
+
+def parse_ppm(data, name="image"):
+    """The Image in the bytes of a binary 8-bit PPM."""
     fields = []
     pos = 0
     while len(fields) < 4:
@@ -257,7 +261,7 @@ def read_ppm(path):
         fields.append(data[pos:end])
         pos = end
     if fields[0] != b"P6" or fields[3] != b"255":
-        raise CannotJudge(f"{path}: not an 8-bit PPM")
+        raise CannotJudge(f"{name}: not an 8-bit PPM")
     width, height = int(fields[1]), int(fields[2])
     pos += 1
     return Image(width, height, data[pos:pos + 3 * width * height])
