@@ -262,17 +262,28 @@ QPDFObjectHandle MakeForm(TestDocument& doc, const std::string& content, const s
   return form;
 }
 
-TEST(ContentForm, FlushReplacesTheFormDataAndKeepsItsResources) {
-  TestDocument doc("/Fm1 Do");
-  QPDFObjectHandle form = MakeForm(doc, "BT /F1 10 Tf (head) Tj (er) Tj ET", "[0 0 600 400]");
+// A form open for editing with its first record removed, as the engine leaves it before writing.
+struct FormEditing {
+  FormEditing(TestDocument& doc, QPDFObjectHandle form)
+      : content(doc.pdf, form, fonts, colors, errors) {}
+  void RemoveFirstRecord() {
+    TPDFStack stack{};
+    ASSERT_TRUE(content.Restart(stack));
+    ASSERT_TRUE(content.Next(stack));
+    ASSERT_TRUE(content.RemoveText(stack));
+  }
   StubFonts fonts;
   pdfcore::ColorTable colors;
   RecordingSink errors;
-  TextContent content(doc.pdf, form, fonts, colors, errors);
-  TPDFStack stack{};
-  ASSERT_TRUE(content.Restart(stack));
-  ASSERT_TRUE(content.Next(stack));
-  ASSERT_TRUE(content.RemoveText(stack));
+  TextContent content;
+};
+
+TEST(ContentForm, FlushReplacesTheFormDataAndKeepsItsResources) {
+  TestDocument doc("/Fm1 Do");
+  QPDFObjectHandle form = MakeForm(doc, "BT /F1 10 Tf (head) Tj (er) Tj ET", "[0 0 600 400]");
+  FormEditing editing(doc, form);
+  ASSERT_NO_FATAL_FAILURE(editing.RemoveFirstRecord());
+  TextContent& content = editing.content;
   content.AppendOperators("BT /F1 10 Tf (new) Tj ET");
   ASSERT_TRUE(content.Flush());
   EXPECT_EQ(content.Owner().getObjGen(), form.getObjGen());
@@ -318,14 +329,9 @@ TEST(ContentForm, TextWrittenPastTheBoxWidensIt) {
   // pdfTeX's forms have a box just around what they show: a longer value would be clipped.
   TestDocument doc("/Fm1 Do");
   QPDFObjectHandle form = MakeForm(doc, "BT /F1 10 Tf 0 0 Td (tag) Tj ET", "[0 -3 15 10]");
-  StubFonts fonts;
-  pdfcore::ColorTable colors;
-  RecordingSink errors;
-  TextContent content(doc.pdf, form, fonts, colors, errors);
-  TPDFStack stack{};
-  ASSERT_TRUE(content.Restart(stack));
-  ASSERT_TRUE(content.Next(stack));
-  ASSERT_TRUE(content.RemoveText(stack));
+  FormEditing editing(doc, form);
+  ASSERT_NO_FATAL_FAILURE(editing.RemoveFirstRecord());
+  TextContent& content = editing.content;
   pdfcore::PlacedText text;
   text.fontName = "/F1";
   text.fontSize = 10;
